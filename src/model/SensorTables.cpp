@@ -1,0 +1,3 @@
+#include "model/SensorTables.h"
+
+static_assert(sizeof(Word) == 4 && alignof(Word) == 4);

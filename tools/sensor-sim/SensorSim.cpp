@@ -1,0 +1,1 @@
+#include "SensorSim.h"

@@ -29,7 +29,8 @@ void BM_EncodeWriteSetup(benchmark::State& state) {
     SensorTables tables;
     SensorFrame::Buffer frame{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(SensorFrame::EncodeRequest(SensorFrame::CmdWriteSetup, tables, frame.data()));
+        benchmark::DoNotOptimize(
+            SensorFrame::EncodeRequest(SensorFrame::CmdWriteSetup, tables, frame.data()));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 38);

@@ -1,8 +1,12 @@
 #include "link/SensorFrame.h"
 
 namespace {
-int32_t SignExtend(uint16_t w) { return static_cast<int16_t>(w); }
-int32_t ZeroExtend(uint16_t w) { return w; }
+int32_t SignExtend(uint16_t w) {
+    return static_cast<int16_t>(w);
+}
+int32_t ZeroExtend(uint16_t w) {
+    return w;
+}
 } // namespace
 
 uint8_t SensorFrame::Checksum(const uint8_t* frame, int length) noexcept {
@@ -19,9 +23,11 @@ int SensorFrame::EncodeRequest(uint8_t command, const SensorTables& tables, uint
     out[2] = Address;
     out[3] = command;
     if (length == LongLength) {
-        const Word* source = command == CmdWriteSetup ? tables.SetupWords.data() : tables.InfoWords.data();
+        const Word* source =
+            command == CmdWriteSetup ? tables.SetupWords.data() : tables.InfoWords.data();
         for (int k = 0; k < PayloadWords; ++k) {
-            const auto v = static_cast<uint32_t>(source[k].Get()); // upper 16 bits dropped unchecked
+            const auto v =
+                static_cast<uint32_t>(source[k].Get()); // upper 16 bits dropped unchecked
             out[4 + 2 * k] = static_cast<uint8_t>(v & 0xFFu);
             out[5 + 2 * k] = static_cast<uint8_t>((v >> 8) & 0xFFu);
         }

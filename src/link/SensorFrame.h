@@ -11,8 +11,8 @@ struct SensorFrame {
     static constexpr uint8_t StartByte = 0x02;
     static constexpr uint8_t EndByte = 0x03;
     static constexpr uint8_t Address = 0x01;
-    static constexpr int ShortLength = 6;  // no payload
-    static constexpr int LongLength = 38;  // sixteen words
+    static constexpr int ShortLength = 6; // no payload
+    static constexpr int LongLength = 38; // sixteen words
     static constexpr int MaxLength = LongLength;
     static constexpr int PayloadWords = 16;
 

@@ -9,7 +9,8 @@ std::atomic<const TickSource*> g_source{nullptr};
 uint32_t MonotonicMilliseconds() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms); // keeps the low 32 bits: the tick wraps like the system's
 }
 } // namespace
@@ -19,6 +20,10 @@ uint32_t TickNow() {
     return source ? source->Now() : MonotonicMilliseconds();
 }
 
-uint32_t TickElapsed(uint32_t stamp) { return TickElapsed(TickNow(), stamp); }
+uint32_t TickElapsed(uint32_t stamp) {
+    return TickElapsed(TickNow(), stamp);
+}
 
-void SetTickSource(const TickSource* source) { g_source.store(source, std::memory_order_release); }
+void SetTickSource(const TickSource* source) {
+    g_source.store(source, std::memory_order_release);
+}

@@ -13,7 +13,9 @@ public:
 
 uint32_t TickNow();
 uint32_t TickElapsed(uint32_t stamp);
-constexpr uint32_t TickElapsed(uint32_t now, uint32_t stamp) { return now - stamp; }
+constexpr uint32_t TickElapsed(uint32_t now, uint32_t stamp) {
+    return now - stamp;
+}
 
 // Replaces the clock behind TickNow (nullptr restores the monotonic clock). The source must
 // outlive its use; ScopedTickSource takes care of that in tests.

@@ -51,14 +51,13 @@ TEST_P(ShortRequests, EncodeToTheExactBytes) {
     EXPECT_EQ(Encode(GetParam().command, t), GetParam().bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, ShortRequests,
-    testing::Values(ShortRequest{0x10, {0x02, 0x06, 0x01, 0x10, 0x17, 0x03}},
-                    ShortRequest{0x11, {0x02, 0x06, 0x01, 0x11, 0x16, 0x03}},
-                    ShortRequest{0x15, {0x02, 0x06, 0x01, 0x15, 0x12, 0x03}},
-                    ShortRequest{0x50, {0x02, 0x06, 0x01, 0x50, 0x57, 0x03}},
-                    ShortRequest{0x80, {0x02, 0x06, 0x01, 0x80, 0x87, 0x03}},
-                    ShortRequest{0x90, {0x02, 0x06, 0x01, 0x90, 0x97, 0x03}}));
+INSTANTIATE_TEST_SUITE_P(Commands, ShortRequests,
+                         testing::Values(ShortRequest{0x10, {0x02, 0x06, 0x01, 0x10, 0x17, 0x03}},
+                                         ShortRequest{0x11, {0x02, 0x06, 0x01, 0x11, 0x16, 0x03}},
+                                         ShortRequest{0x15, {0x02, 0x06, 0x01, 0x15, 0x12, 0x03}},
+                                         ShortRequest{0x50, {0x02, 0x06, 0x01, 0x50, 0x57, 0x03}},
+                                         ShortRequest{0x80, {0x02, 0x06, 0x01, 0x80, 0x87, 0x03}},
+                                         ShortRequest{0x90, {0x02, 0x06, 0x01, 0x90, 0x97, 0x03}}));
 
 TEST(SensorFrameEncode, WritesWithAllZeroEntries) {
     SensorTables t;
@@ -117,8 +116,8 @@ TEST(SensorFrameLengths, RequestAndReplyLengthsPerCommand) {
 TEST(SensorFrameCheck, OnlyTheChecksumCounts) {
     Bytes f = Reply(0x50, {{0, 0x0302}, {15, 0x0203}}); // 0x02 and 0x03 inside the payload
     EXPECT_TRUE(SensorFrame::ChecksumOk(f.data(), 38));
-    f[1] = 0x99; // wrong length byte ...
-    f[2] = 0x07; // ... wrong address ...
+    f[1] = 0x99;  // wrong length byte ...
+    f[2] = 0x07;  // ... wrong address ...
     f[37] = 0x55; // ... and wrong end byte, checksum repaired over the changed bytes
     f[36] = SensorFrame::Checksum(f.data(), 38);
     EXPECT_TRUE(SensorFrame::ChecksumOk(f.data(), 38));

@@ -36,17 +36,22 @@ configure_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DVEXTOR_SANITIZE=thread -DV
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp" \
     ctest --test-dir build/tsan -L link -j "$jobs" --timeout 600
 
-if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
-    echo "== Fuzz targets (bounded)"
-    configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-        -DVEXTOR_FUZZ=ON -DVEXTOR_BENCH=OFF -DVEXTOR_APP=OFF
-    for target in build/fuzz/fuzz/fuzz_*; do
-        [ -x "$target" ] || continue
-        name=$(basename "$target")
-        corpus=$(mktemp -d)
-        cp -r "fuzz/corpus/${name#fuzz_}/." "$corpus/" 2>/dev/null || true
-        "$target" -max_total_time="${VEXTOR_FUZZ_SECONDS:-60}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
-        rm -rf "$corpus"
-    done
-fi
+echo "== Fuzz targets (bounded, ${VEXTOR_FUZZ_SECONDS:-60} s each)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DVEXTOR_FUZZ=ON -DVEXTOR_BENCH=OFF -DVEXTOR_APP=OFF >/dev/null
+for source in fuzz/fuzz_*.cpp; do
+    name=$(basename "$source" .cpp)
+    cmake --build build/fuzz -j "$jobs" --target "$name"
+    corpus=$(mktemp -d)
+    cp -r "fuzz/corpus/${name#fuzz_}/." "$corpus/" 2>/dev/null || true
+    log="$corpus.log"
+    if ! "build/fuzz/fuzz/$name" -max_total_time="${VEXTOR_FUZZ_SECONDS:-60}" -print_final_stats=1 \
+        "$corpus" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "fuzz target $name failed"
+        exit 1
+    fi
+    grep -E '^(Done|stat::number_of_executed_units)' "$log" || true
+    rm -rf "$corpus" "$log"
+done
 echo "All test stages passed."

@@ -1,1 +1,184 @@
 #include "link/Comthread.h"
+
+#include "link/Time.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+struct RequestRow {
+    uint32_t bit;
+    uint8_t command;
+};
+
+// The order of priority in which pending requests are served.
+constexpr std::array<RequestRow, 7> kPriority = {{
+    {ReqReadSetup, SensorFrame::CmdReadSetup},
+    {ReqWriteSetup, SensorFrame::CmdWriteSetup},
+    {ReqCmd80, SensorFrame::CmdCmd80},
+    {ReqStoreEeprom, SensorFrame::CmdStoreEeprom},
+    {ReqReadBack, SensorFrame::CmdReadBack},
+    {ReqReadInfo, SensorFrame::CmdReadInfo},
+    {ReqWriteInfo, SensorFrame::CmdWriteInfo},
+}};
+
+} // namespace
+
+TComThread::TComThread(SensorTables& tables, SerialPort& port, ReplyHooks* hooks, bool start)
+    : tables_(tables), port_(port), hooks_(hooks) {
+    StartTick = TickNow();
+    PollTick = StartTick;
+    if (start)
+        Start();
+}
+
+TComThread::~TComThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TComThread::Execute() {
+    auto handOff = [] {};
+    while (!Terminated()) {
+        if (tables_.LinkActive)
+            PollStep();
+        // Ties the poller's pace to the UI thread: each cycle waits until the UI thread has
+        // processed its pending work (and so any reply bytes already delivered).
+        Synchronize(handOff);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void TComThread::PollStep() noexcept {
+    switch (PollState.Get()) {
+    case Starting:
+        if (TickElapsed(StartTick) > StartDelayMs)
+            PollState = Selecting;
+        break;
+    case Selecting: {
+        TxCommand = 0;
+        const uint32_t pending = RequestFlags.load(std::memory_order_acquire);
+        if (pending != 0) {
+            for (const RequestRow& row : kPriority) {
+                if (pending & row.bit) {
+                    TxCommand = row.command;
+                    RequestFlags.fetch_and(~row.bit, std::memory_order_acq_rel);
+                    break;
+                }
+            }
+        }
+        if (TxCommand == 0 && TickElapsed(PollTick) > IdlePollMs) {
+            TxCommand = SensorFrame::CmdReadStatus;
+            PollTick = TickNow();
+        }
+        if (TxCommand != 0) {
+            TxLength = static_cast<int16_t>(SensorFrame::RequestLength(TxCommand));
+            // Takes effect in the receiver at once, also for a frame it is collecting.
+            ExpectedLength = static_cast<int16_t>(SensorFrame::ReplyLength(TxCommand));
+            PollState = Sending;
+        }
+        break;
+    }
+    case Sending:
+        SendRequest();
+        break;
+    case AwaitingReply:
+        if (ReplyOk) {
+            ReplyTick = TickNow();
+            PauseTick = ReplyTick;
+            PollState = Pausing;
+        } else if (TickElapsed(ReplyTick) > ReplyWaitMs) {
+            LinkCounters.Timeouts = LinkCounters.Timeouts + 1;
+            PollState = LinkLost;
+        }
+        break;
+    case Pausing:
+        if (TickElapsed(PauseTick) > PauseMs)
+            PollState = Selecting;
+        break;
+    case LinkLost:
+        tables_.LinkActive = 0;
+        port_.Close();
+        LinkCounters.LinksLost = LinkCounters.LinksLost + 1;
+        PollState = Selecting;
+        break;
+    default:
+        PollState = Selecting;
+        break;
+    }
+}
+
+void TComThread::SendRequest() noexcept {
+    SensorFrame::EncodeRequest(TxCommand, tables_, TxFrame.data());
+    // Cleared before the write, so a fast reply cannot be wiped out by the clearing.
+    ReplyOk = 0;
+    port_.Write(TxFrame.data(), TxLength); // a failed write simply gets no reply
+    LinkCounters.FramesSent = LinkCounters.FramesSent + 1;
+    ReplyTick = TickNow();
+    PollState = AwaitingReply;
+}
+
+void TComThread::ReceiveBytes(int count) noexcept {
+    while (count > 0) {
+        const int portion = std::min(count, ReceiveBufferSize);
+        const int got = port_.Read(rxBuffer_.data(), portion);
+        if (got <= 0)
+            return; // closed port or nothing there: the batch ends
+        FeedBytes(rxBuffer_.data(), std::min(got, portion));
+        count -= portion;
+    }
+}
+
+void TComThread::FeedBytes(const uint8_t* bytes, int count) noexcept {
+    for (int i = 0; i < count; ++i)
+        AssembleByte(bytes[i]);
+}
+
+void TComThread::AssembleByte(uint8_t b) noexcept {
+    if (RxState == 0) {
+        if (b == SensorFrame::StartByte) {
+            RxFrame[0] = b;
+            RxCount = 1;
+            RxState = 1;
+        }
+        return; // anything before a start byte is dropped without trace
+    }
+    const int expected = ExpectedLength.Get(); // the value in force at this byte
+    if (expected < SensorFrame::ShortLength || expected > SensorFrame::MaxLength ||
+        RxCount >= static_cast<int>(RxFrame.size())) {
+        // No request has been chosen yet (a new poller): no frame can be complete, so the
+        // bytes are dropped and the assembler waits for the next start byte.
+        RxState = 0;
+        return;
+    }
+    RxFrame[RxCount] = b;
+    ++RxCount;
+    if (RxCount < expected)
+        return;
+    RxState = 0;
+    if (SensorFrame::ChecksumOk(RxFrame.data(), expected)) {
+        if (expected == SensorFrame::LongLength)
+            DispatchReply(RxFrame[3]);
+        LinkCounters.RepliesGood = LinkCounters.RepliesGood + 1;
+        ReplyOk = 1;
+    } else {
+        ReplyOk = 0;
+        LinkCounters.ChecksumErrors = LinkCounters.ChecksumErrors + 1;
+    }
+}
+
+void TComThread::DispatchReply(uint8_t command) noexcept {
+    // command is the frame's own command byte, RxFrame[3].
+    if (command == RxFrame[3])
+        SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
+}
+
+void Comm1RxChar(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept {
+    if (count == 0)
+        return;
+    if (tables.LinkActive && comThread)
+        comThread->ReceiveBytes(static_cast<int>(std::min<uint32_t>(count, 1u << 30)));
+    tables.RxSeen = 1;
+}

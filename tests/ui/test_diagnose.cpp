@@ -1,0 +1,111 @@
+// The link statistics window against a poller that is not running.
+#include "UiTestApp.h"
+#include "link/Comthread.h"
+#include "link/Diagnose.h"
+#include "runtime/Translation.h"
+#include "support/FakePort.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class DiagnoseWindow : public testing::Test {
+protected:
+    void SetUp() override { Translation().SetLanguage(1); }
+    void TearDown() override { Translation().SetLanguage(1); }
+
+    // A new connection: a fresh poller with its own counters.
+    void Connect() {
+        poller = std::make_unique<TComThread>(tables, port, nullptr, /*start=*/false);
+        tables.LinkActive = 1;
+    }
+    void SetCounters(int sent, int good, int xorErrors, int timeouts, int lost) {
+        poller->LinkCounters.FramesSent = sent;
+        poller->LinkCounters.RepliesGood = good;
+        poller->LinkCounters.ChecksumErrors = xorErrors;
+        poller->LinkCounters.Timeouts = timeouts;
+        poller->LinkCounters.LinksLost = lost;
+    }
+    QStringList Shown() const {
+        return {form.Edit1.text(), form.Edit2.text(), form.Edit3.text(), form.Edit4.text(),
+                form.Edit5.text()};
+    }
+
+    QApplication& app = UiApp(); // before any widget
+    SensorTables tables;
+    FakePort port;
+    std::unique_ptr<TComThread> poller;
+    TDiagnoseForm form{tables, [this] { return static_cast<const TComThread*>(poller.get()); }};
+};
+
+TEST_F(DiagnoseWindow, IsLaidOutAsDesigned) {
+    EXPECT_EQ(form.objectName(), "DiagnoseForm");
+    EXPECT_EQ(form.windowTitle(), "DIagnostica seriale");
+    EXPECT_EQ(form.size(), QSize(237, 290));
+    EXPECT_EQ(form.pos(), QPoint(0, 0));
+    EXPECT_TRUE(form.isHidden());
+    EXPECT_EQ(form.font().family(), BaseFont().family());
+    EXPECT_EQ(form.Label1.text(), "Frame trasmessi");
+    EXPECT_EQ(form.Label5.text(), "Frame perduti ( fine dei tentativi )");
+    EXPECT_EQ(form.Label3.pos(), QPoint(56, 125));
+    EXPECT_EQ(form.Edit2.geometry(), QRect(56, 96, 121, 21));
+    EXPECT_EQ(form.Edit5.geometry(), QRect(56, 240, 121, 21));
+    EXPECT_TRUE(form.Timer1.isActive());
+    EXPECT_EQ(form.Timer1.interval(), 1000);
+}
+
+TEST_F(DiagnoseWindow, ShowsTheDesignTextsBeforeAnyLink) {
+    form.show();
+    form.Timer1Timer();
+    EXPECT_EQ(Shown(), QStringList({"Edit1", "Edit2", "Edit3", "Edit4", "Edit5"}));
+}
+
+TEST_F(DiagnoseWindow, ShowsTheCountersWhileTheLinkIsUpAndKeepsThemAfter) {
+    Connect();
+    SetCounters(12, 10, 1, 0, 0);
+    form.Timer1Timer();
+    EXPECT_EQ(Shown(), QStringList({"12", "10", "1", "0", "0"}));
+
+    // The link is lost: the poller counts it, the window stops refreshing.
+    SetCounters(13, 10, 1, 1, 1);
+    tables.LinkActive = 0;
+    form.Timer1Timer();
+    EXPECT_EQ(Shown(), QStringList({"12", "10", "1", "0", "0"}));
+
+    // A new connection starts from 0 again.
+    Connect();
+    SetCounters(2147483647, 0, 0, 0, 0);
+    form.Timer1Timer();
+    EXPECT_EQ(Shown(), QStringList({"2147483647", "0", "0", "0", "0"}));
+}
+
+TEST_F(DiagnoseWindow, LinkFlagWithoutAPollerChangesNothing) {
+    tables.LinkActive = 1;
+    form.Timer1Timer();
+    EXPECT_EQ(Shown(), QStringList({"Edit1", "Edit2", "Edit3", "Edit4", "Edit5"}));
+}
+
+TEST_F(DiagnoseWindow, TimerRefreshesWhileHidden) {
+    Connect();
+    SetCounters(7, 6, 0, 0, 0);
+    EXPECT_TRUE(SpinUntil([&] { return form.Edit1.text() == "7"; }, 5000));
+    EXPECT_EQ(form.Edit2.text(), "6");
+}
+
+TEST_F(DiagnoseWindow, FollowsTheLanguage) {
+    Translation().SetLanguage(2);
+    EXPECT_EQ(form.windowTitle(), "Serial test");
+    EXPECT_EQ(form.Label1.text(), "Trasmitted frame");
+    EXPECT_EQ(form.Label3.text(), "Error XOR");
+    EXPECT_EQ(form.Edit1.text(), "Edit1"); // the boxes are not in the table
+    // A window created while English is active starts in English.
+    TDiagnoseForm later(tables, [] { return nullptr; });
+    EXPECT_EQ(later.Label2.text(), "Number rx ok");
+    Translation().SetLanguage(1);
+    EXPECT_EQ(form.Label1.text(), "Frame trasmessi");
+    EXPECT_EQ(form.windowTitle(), "DIagnostica seriale");
+}
+
+} // namespace

@@ -40,13 +40,12 @@ TComThread::~TComThread() {
 }
 
 void TComThread::Execute() {
-    auto handOff = [] {};
     while (!Terminated()) {
         if (tables_.LinkActive)
             PollStep();
         // Ties the poller's pace to the UI thread: each cycle waits until the UI thread has
         // processed its pending work (and so any reply bytes already delivered).
-        Synchronize(handOff);
+        HandOffEmpty();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/Thread.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
@@ -23,6 +24,7 @@ public:
     std::mutex mutex;
     std::condition_variable changed; // a hand-off finished, a thread ended or was told to stop
     std::atomic<QThread*> uiThread{nullptr};
+    std::atomic<bool> uiIdle{false}; // the UI thread's event loop is waiting for events
     int selfOwnedAlive = 0; // guarded by mutex
 
     void Install() {
@@ -32,6 +34,12 @@ public:
         uiThread.store(QThread::currentThread(), std::memory_order_release);
         notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { ServeAll(); });
+        if (auto* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread())) {
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, notifier_.get(),
+                             [this] { uiIdle.store(true, std::memory_order_release); });
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, notifier_.get(),
+                             [this] { uiIdle.store(false, std::memory_order_release); });
+        }
     }
     bool Installed() {
         std::lock_guard lock(installMutex_);
@@ -243,4 +251,11 @@ bool TThread::Synchronize(FunctionRef op) {
     handOffState_ = HandOffState::Idle;
     pendingOp_ = nullptr;
     return ran;
+}
+
+bool TThread::HandOffEmpty() {
+    if (HandOffQueue::Get().uiIdle.load(std::memory_order_acquire))
+        return !Terminated(); // nothing is pending on the UI thread: the empty operation is done
+    auto nothing = [] {};
+    return Synchronize(nothing);
 }

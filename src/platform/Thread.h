@@ -69,6 +69,11 @@ protected:
         auto& ref = op;
         return Synchronize(FunctionRef(ref));
     }
+    // Hands off an operation that does nothing: waits until the UI thread has processed the
+    // work pending for it. While the UI thread's event loop is waiting for events it has none,
+    // so this returns at once without waking it; that keeps a worker that hands off a thousand
+    // times a second cheap.
+    bool HandOffEmpty();
 
 private:
     friend class HandOffQueue;

@@ -1,0 +1,45 @@
+#include "app/Application.h"
+
+#include "platform/Exception.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TApplication* TApplication::Instance() {
+    return dynamic_cast<TApplication*>(QCoreApplication::instance());
+}
+
+QString ExceptionMessage(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QString();
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowException(ExceptionMessage(std::current_exception()));
+        return false;
+    }
+}
+
+void TApplication::ShowException(const QString& message) {
+    if (reporter_) {
+        reporter_(title_, message);
+        return;
+    }
+    if (reporting_)
+        return; // an error while the box of another is open: the first one is on screen
+    reporting_ = true;
+    QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
+    box.exec();
+    reporting_ = false;
+}

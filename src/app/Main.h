@@ -1,0 +1,289 @@
+#pragma once
+// The main window: live measurements, the sixteen setup parameters, the output type and duct
+// shape, batch and serial number, the link strip with its clock, and the command buttons.
+//
+// It owns the sensor's tables (`Tables`), the serial port (`Comm1`), the port search with the
+// current poller (`Search`) and the timers. The display tick (`TimerVisualTimer`) is the one place
+// that turns the tables into text; other windows reach the tables and flags through `MainForm`.
+//
+// Geometry. The window is 1024 x 768 pixels outside. The menu bar takes the top of it and the
+// client area (`Client`, the parent of every control) the rest, so the client height is 768 minus
+// the menu bar's height: with no window frame (a 1024 x 768 screen, where the window covers the
+// whole screen, or a display without a window manager) the window is exactly 1024 x 768. All
+// places below are client coordinates; the computed places use the outer height, 768.
+#include "app/PortSearch.h"
+#include "link/Comm.h"
+#include "model/SensorTables.h"
+#include "model/SlotInfo.h"
+#include "platform/HelpViewer.h"
+#include "runtime/Form.h"
+#include "runtime/Shape.h"
+#include "runtime/SmoothProgressBar.h"
+
+#include <QAction>
+#include <QColor>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QKeyEvent;
+
+// The colours that carry state.
+namespace VextorColors {
+inline const QColor Lime{0, 255, 0};
+inline const QColor Yellow{255, 255, 0};
+inline const QColor Blue{0, 0, 255};
+inline const QColor Red{255, 0, 0};
+inline const QColor Aqua{0, 255, 255};
+inline const QColor SkyBlue{166, 202, 240};
+inline const QColor Silver{192, 192, 192};
+inline const QColor White{255, 255, 255};
+inline const QColor Black{0, 0, 0};
+// The system's colour of button faces (no link).
+QColor ButtonFace();
+} // namespace VextorColors
+
+// The background of an edit or choice box, and of a label or panel.
+void SetBoxColor(QWidget& box, const QColor& colour);
+QColor BoxColor(const QWidget& box);
+void SetPanelColor(QWidget& panel, const QColor& colour);
+
+// The windows' Tahoma at a cell height as the designer gave it: the largest size whose cell, from
+// the font's Windows ascent and descent, fits in cellHeight pixels. Qt measures Wine's Tahoma by
+// its typographic metrics, whose cell is about a sixth smaller than the Windows one, so a font
+// sized on Qt's cell would be too large for the designed places.
+QFont DesignFont(int cellHeight, bool bold = false);
+// The Windows cell height of a font (Qt's height when the font has no Windows metrics).
+int DesignCellHeight(const QFont& font);
+
+// Application-wide hints: background colour and the time a hint stays up. Installs itself once
+// on the application; later calls change the values.
+void SetApplicationHints(const QColor& colour, int visibleMs);
+int ApplicationHintVisibleMs();
+
+class TMainForm : public TForm {
+public:
+    static constexpr int OuterWidth = 1024;
+    static constexpr int OuterHeight = 768;
+    static constexpr int HelpContext = 200;
+    static constexpr const char* SettingsSection = "Vextor";
+    static constexpr const char* HelpFileItalian = "VextorHelpITA.chm";
+    static constexpr const char* HelpFileEnglish = "VextorHelpENG.chm";
+
+    // Left and top of each created label inside its parent, by slot.
+    struct Place {
+        int Left;
+        int Top;
+    };
+    static constexpr std::array<Place, 16> ParamPlaces{{{10, 30},
+                                                        {10, 100},
+                                                        {10, 170},
+                                                        {850, 590},
+                                                        {10, 30},
+                                                        {10, 100},
+                                                        {10, 150},
+                                                        {10, 80},
+                                                        {10, 130},
+                                                        {10, 30},
+                                                        {10, 80},
+                                                        {10, 180},
+                                                        {220, 80},
+                                                        {220, 130},
+                                                        {200, 130},
+                                                        {200, 395}}};
+    static constexpr std::array<Place, 16> StatusPlaces{{{10, 30},
+                                                         {10, 30},
+                                                         {10, 100},
+                                                         {10, 240},
+                                                         {10, 30},
+                                                         {10, 365},
+                                                         {10, 240},
+                                                         {220, 80},
+                                                         {220, 80},
+                                                         {10, 80},
+                                                         {10, 80},
+                                                         {220, 365},
+                                                         {220, 130},
+                                                         {10, 290},
+                                                         {10, 340},
+                                                         {850, 590}}};
+
+    // Creates the window (FormCreate runs here). The settings file is SettingsFilePath() as it
+    // is at this moment.
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override; // FormDestroy
+
+    // Life cycle.
+    void FormCreate();
+    void FormShow(); // also runs when the window is shown by the toolkit
+    void FormDestroy();
+
+    // Timers.
+    void TimerVisualTimer();  // the display tick
+    void TimerConnectTimer(); // one step of the port search
+    void TimerSearchTimer();  // the probe wait is over
+
+    // Serial port receive handler: count bytes are waiting.
+    void Comm1RxChar(uint32_t count);
+
+    // Controls.
+    void ComboBox1Change(); // output type picked by the user
+    void ComboBox2Change(); // duct shape picked by the user
+    // A character typed into a choice box: discarded (returns true).
+    bool ComboBox1KeyPress(QKeyEvent& event);
+    // A character typed into parameter box `slot`; returns true when it is discarded.
+    bool ParamBoxKeyPress(int slot, QKeyEvent& event);
+    void ShapeBOARDMouseDown(); // link statistics window
+    void SpeedButton6Click();   // "Grafico"
+    void SpeedButton7Click();   // "Chiudi"
+    void SpeedButton9Click();   // "Connetti"
+
+    // Menus.
+    void Italiano1Click(); // raise EIniFileException when the settings file cannot be written
+    void Inglese1Click();
+    void Help1Click(); // help contents
+    void FormHelp();   // F1: topic HelpContext
+    void A1Click();    // About window
+
+    void Retranslate() override;
+
+    // ---- Data other windows use ----
+    SensorTables Tables;
+    TComm Comm1;
+
+    // What the reply dispatch needs from other windows; they fill these in when they exist.
+    class MainReplyHooks : public ReplyHooks {
+    public:
+        std::function<bool()> SerialWindowVisible;             // SNForm shown
+        std::function<std::array<int32_t, 4>&()> SampleTarget; // GraficoForm's SampleWords
+        std::function<void(int32_t, int32_t)> AddSampleTarget; // GraficoForm's AddSample
+
+        bool SerialNumberWindowVisible() const override;
+        std::array<int32_t, 4>& SampleWords() override;
+        void AddSample(int32_t primary, int32_t secondary) override;
+
+    private:
+        std::array<int32_t, 4> ownSamples_{};
+    };
+    MainReplyHooks Replies;
+
+    TPortSearch Search; // SearchStep, the poller (ComThread()), LinkStateText(), PortNote()
+
+    int32_t LanguageIndex = 0;         // 0 Italian, 1 English
+    std::string GatePassword = "7053"; // settings key Pwd
+    int32_t DebugEnabled = 0;          // settings key Debug
+    uint8_t FirstShow = 0;             // 1 from creation until the first showing
+    int32_t StoreStep = 0;
+    int32_t ReadStep = 0;
+    // The batch and serial number window's Confirmed: its OK asks for a re-read of the
+    // identification at the next tick.
+    bool SerialConfirmed = false;
+
+    HelpViewer Help;
+
+    // ---- Hooks for windows that come later, and test seams ----
+    // Fills the batch and serial number window's boxes from InfoWords.
+    std::function<void()> FillFromInfo;
+    // Shows the acquisition chart window.
+    std::function<void()> ShowAcquisitionWindow;
+    // Primes the numeric keypad for a parameter box (slot, code, minimum, maximum).
+    std::function<void(int slot, char code, int32_t min, int32_t max)> PrimeKeypad;
+    // The exit question; true for Yes. Default: a Yes/No box captioned "Vextor Config".
+    std::function<bool(const QString& text)> AskExit;
+    // Ends the message loop. Default: QCoreApplication::quit().
+    std::function<void()> Terminate;
+
+    // ---- Controls (client coordinates) ----
+    QMenuBar MainMenu1{this};
+    QMenu N1{&MainMenu1};
+    QAction Italiano1{&N1};
+    QAction Inglese1{&N1};
+    QMenu Info1{&MainMenu1};
+    QAction Help1{&Info1};
+    QAction A1{&Info1};
+
+    QWidget Client{this};
+
+    QLabel PanelTop{&Client};
+    TShape ShapeBOARD{&PanelTop};
+    QLabel Label1{&PanelTop};
+    QLabel Label3{&PanelTop};
+    QPushButton SpeedButton9{&PanelTop};
+    TSmoothProgressBar ProgressBarCOM{&PanelTop};
+    QLabel PanelOra{&PanelTop};
+
+    QLabel PanelBottom{&Client};
+    QLabel Image1{&PanelBottom};
+    QPushButton SpeedButton6{&PanelBottom};
+    QPushButton SpeedButton2{&PanelBottom};
+    QPushButton SpeedButton7{&PanelBottom};
+
+    QLabel Panel2{&Client};
+    QLabel Panel3{&Panel2};
+    QLabel LabelUnit{&Panel2};
+    QLabel Panel4{&Client};
+    QLabel Panel5{&Panel4};
+    QComboBox ComboBox1{&Panel4};
+    QLabel Label4{&Panel4};
+    QLabel Label5{&Panel4};
+    QLabel Panel6{&Client};
+    QLabel Panel7{&Panel6};
+    QComboBox ComboBox2{&Panel6};
+    QLabel Panel8{&Client};
+    QLabel Panel9{&Panel8};
+    QLabel Panel10{&Client};
+    QLabel Panel11{&Panel10};
+
+    QPushButton SpeedButton8{&Client};
+    QPushButton SpeedButton10{&Client};
+    QPushButton SpeedButton11{&Client};
+    TSmoothProgressBar AdvSmoothProgressBar2{&Client};
+    QLabel StaticText1{&Client};
+    QLabel Label6{&Client};
+    QLineEdit Edit2{&Client};
+    QLabel Label7{&Client};
+    QLineEdit Edit3{&Client};
+
+    QTimer TimerVisual{this};
+    QTimer TimerConnect{this};
+    QTimer TimerSearch{this};
+    QTimer TimerMem{this};
+    QTimer TimerMem1{this};
+    QTimer TimerMes{this};
+
+    // The controls created at FormCreate, one per slot. ParamBoxes[4] holds the output type's
+    // value but is never shown: ComboBox1 stands in its place.
+    std::array<std::unique_ptr<QLabel>, 16> ParamLabels;
+    std::array<std::unique_ptr<QLineEdit>, 16> ParamBoxes;
+    std::array<std::unique_ptr<QLabel>, 16> StatusLabels;
+    std::array<std::unique_ptr<QLineEdit>, 16> StatusBoxes;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void PlaceFixedControls();
+    void CreateSlotControls();
+    void PlaceIdentification();
+    void CaptionCreatedControls();
+    void SwitchLanguage(int index);
+    void ShowMessage(std::string_view key, const QColor& colour);
+    void ShowUnit(int outputType);
+    void ShowOutputLayout(int outputType);
+    void ShowDuctLayout(bool square);
+    void RaiseIfLinked(uint32_t bits);
+    QWidget* ParentOf(SlotPanel panel);
+};

@@ -1,0 +1,19 @@
+#pragma once
+// The application's windows: one instance of each window class, created at start-up in a fixed
+// order (the main window first) and destroyed at the end in the reverse order. Windows reach each
+// other through these pointers; they are null before CreateWindows and after DestroyWindows.
+class TMainForm;
+class TDiagnoseForm;
+class TInfoForm;
+
+extern TMainForm* MainForm;
+extern TDiagnoseForm* DiagnoseForm;
+extern TInfoForm* InfoForm;
+
+// Creates the windows, all hidden. Creating the main window runs its FormCreate before the next
+// window exists, so later windows may use it. If a creation raises, the windows made so far are
+// destroyed again and the exception goes on to the caller.
+void CreateWindows();
+// Destroys the windows in the reverse order of their creation (the main window last: it holds
+// the tables and the link that the others look at). Does nothing for windows that do not exist.
+void DestroyWindows();

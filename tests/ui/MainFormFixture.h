@@ -1,0 +1,64 @@
+#pragma once
+// A main window whose settings file lives in a temporary folder, with the exit question and the
+// end of the message loop recorded instead of shown and run.
+#include "UiTestApp.h"
+#include "app/Main.h"
+#include "platform/AppPaths.h"
+#include "runtime/Translation.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+class MainFormTest : public testing::Test {
+protected:
+    void SetUp() override {
+        UiApp();
+        Translation().SetLanguage(1); // the windows are created in Italian
+        ASSERT_TRUE(folder.isValid());
+        SetExecutablePathOverride(Folder() / "vextor-config");
+        form = MakeForm();
+    }
+    void TearDown() override {
+        form.reset();
+        SetExecutablePathOverride({});
+        Translation().SetLanguage(1);
+    }
+
+    std::unique_ptr<TMainForm> MakeForm() {
+        auto f = std::make_unique<TMainForm>();
+        connectTimerWasRunning = f->TimerConnect.isActive();
+        f->TimerConnect.stop(); // the tests drive the port search themselves
+        f->AskExit = [this](const QString& text) {
+            questions.push_back(text);
+            return exitAnswer;
+        };
+        f->Terminate = [this] { ++terminations; };
+        return f;
+    }
+
+    std::filesystem::path Folder() const { return folder.path().toStdString(); }
+    std::filesystem::path SettingsFile() const { return Folder() / "vextor-config.INI"; }
+    void WriteSettings(const std::string& text) const {
+        std::ofstream(SettingsFile(), std::ios::binary) << text;
+    }
+    std::string ReadSettings() const {
+        std::ifstream in(SettingsFile(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<TMainForm> form;
+    bool connectTimerWasRunning = false;
+    QStringList questions;
+    bool exitAnswer = false;
+    int terminations = 0;
+};

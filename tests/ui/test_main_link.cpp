@@ -1,0 +1,102 @@
+// The main window against the simulated sensor: the port search finds it, the display shows its
+// values, a user's choice is written to it, a lost link comes back with "Connetti", a port held
+// by another program is explained.
+#include "MainFormFixture.h"
+#include "SensorSim.h"
+#include "model/Format.h"
+#include "platform/Regional.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+class MainWindowLink : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        link = (Folder() / "sensor").string();
+        SensorSimulator::Options options;
+        options.LinkPath = link;
+        sim = std::make_unique<SensorSimulator>(options);
+        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
+        form->TimerConnect.start(); // the real supervision this time
+    }
+    void TearDown() override {
+        MainFormTest::TearDown(); // the window (poller, port) goes before the sensor
+        sim.reset();
+    }
+    bool ShowsLiveData() const {
+        return form->Label1.text() == "On-Line" && form->StatusBoxes[2]->text() != "----" &&
+               !form->ParamBoxes[9]->text().isEmpty() && form->Edit3.text() != "-----";
+    }
+
+    std::string link;
+    std::unique_ptr<SensorSimulator> sim;
+};
+
+TEST_F(MainWindowLink, FindsTheSensorShowsItAndWritesTheUsersChoice) {
+    const ScopedRegionalOverride point('.');
+    TMainForm& f = *form;
+    f.FormShow();
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+    EXPECT_EQ(f.Label3.text(), QString::fromStdString(link));
+    EXPECT_EQ(f.ShapeBOARD.BrushColor(), VextorColors::Lime);
+    EXPECT_TRUE(f.SpeedButton9.isHidden());
+    EXPECT_TRUE(f.ProgressBarCOM.isHidden());
+    const SensorSimulator::Block params = sim->WorkingParams();
+    EXPECT_EQ(f.ParamBoxes[9]->text(), QString::fromStdString(FormatScaled(params[9], 3)));
+    EXPECT_EQ(f.ComboBox1.currentIndex(), params[4]);
+    EXPECT_EQ(f.Edit2.text(), "23.456/07");
+    EXPECT_EQ(f.Edit3.text(), "1234");
+    EXPECT_NE(ReadSettings().find("PortComm=" + link), std::string::npos);
+
+    // The user picks the next output type: the whole image goes to the sensor at once.
+    const uint64_t writes = sim->RequestCount(0x20);
+    const int picked = (f.ComboBox1.currentIndex() + 1) % 4;
+    f.ComboBox1.setCurrentIndex(picked == 0 ? 1 : picked - 1);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(&f.ComboBox1, &down);
+    const int chosen = f.ComboBox1.currentIndex();
+    // The poller hands off to this thread: keep the event loop turning while it writes.
+    ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x20) > writes; }, 10000));
+    EXPECT_EQ(sim->WorkingParams()[4], chosen);
+}
+
+TEST_F(MainWindowLink, ALostLinkStaysDownUntilConnetti) {
+    TMainForm& f = *form;
+    f.FormShow();
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+
+    SimFaults silent;
+    silent.Silent = true;
+    sim->SetFaults(silent);
+    ASSERT_TRUE(SpinUntil([&] { return f.Label1.text() == "Off-Line"; }, 15000));
+    EXPECT_FALSE(f.SpeedButton9.isHidden());
+    EXPECT_EQ(f.StatusBoxes[2]->text(), "----");
+    EXPECT_EQ(f.Search.SearchStep, 0); // nothing searches by itself
+
+    sim->SetFaults({});
+    f.SpeedButton9.click();
+    ASSERT_TRUE(SpinUntil([&] { return f.Label1.text() == "Search-Line"; }, 10000));
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+}
+
+TEST_F(MainWindowLink, APortInUseIsExplainedOnThePortLabel) {
+    TComm other; // another program holds the sensor's port
+    other.SetDeviceName(link);
+    other.SetBaudRate(br38400);
+    other.Open();
+    ASSERT_TRUE(other.Enabled());
+    TMainForm& f = *form;
+    f.TimerConnect.stop();
+    f.Search.Start();
+    f.TimerConnectTimer(); // start: the saved port
+    f.TimerConnectTimer(); // cannot open it
+    f.TimerVisualTimer();
+    EXPECT_EQ(f.Label1.text(), "Search-Line");
+    EXPECT_NE(f.Label3.toolTip().indexOf(QString::fromStdString(link) + ": in use"), -1)
+        << f.Label3.toolTip().toStdString();
+    other.Close();
+}
+
+} // namespace

@@ -33,13 +33,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // Runs the event loop for a while; it sleeps between events like the application's loop.
 void Spin(Clock::duration d) {
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()),
-                       &loop, &QEventLoop::quit);
+    QTimer::singleShot(
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()), &loop,
+        &QEventLoop::quit);
     loop.exec();
 }
 
@@ -89,7 +92,8 @@ void PollPeriodAndCpu(const std::string& simPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, devnull, 1);
-    if (posix_spawn(&sim, simPath.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+    if (posix_spawn(&sim, simPath.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) !=
+        0) {
         std::printf("cannot start %s\n", simPath.c_str());
         return;
     }

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
             result = 1;
         }
         DestroyWindows();
+        TThread::WaitForSelfOwnedThreads(5000); // the port watchers end before the application
         return result;
     } catch (...) {
         // No application object to show it with.

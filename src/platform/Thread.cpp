@@ -17,15 +17,21 @@
 class HandOffQueue {
 public:
     static HandOffQueue& Get() {
-        static HandOffQueue queue;
-        return queue;
+        // Never destroyed: a worker may still hand off while the static objects of the program
+        // are torn down at exit.
+        static union Holder {
+            Holder() : queue() {}
+            ~Holder() {}
+            HandOffQueue queue;
+        } holder;
+        return holder.queue;
     }
 
     std::mutex mutex;
     std::condition_variable changed; // a hand-off finished, a thread ended or was told to stop
     std::atomic<QThread*> uiThread{nullptr};
     std::atomic<bool> uiIdle{false}; // the UI thread's event loop is waiting for events
-    int selfOwnedAlive = 0; // guarded by mutex
+    int selfOwnedAlive = 0;          // guarded by mutex
 
     void Install() {
         std::lock_guard lock(installMutex_);
@@ -105,13 +111,12 @@ public:
         }
     }
 
-private:
     HandOffQueue() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
         if (fd_ < 0)
             throw std::runtime_error("eventfd failed");
     }
-    ~HandOffQueue() = default; // lives until exit: workers may still use it while the app ends
 
+private:
     int fd_;
     std::mutex installMutex_;
     std::unique_ptr<QSocketNotifier> notifier_;

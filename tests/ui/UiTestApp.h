@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <ostream>
@@ -14,15 +15,21 @@ inline QApplication& UiApp() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
-// Runs the event loop until pred() is true or timeoutMs passes; returns pred().
+// Runs the event loop until pred() is true or timeoutMs passes; returns pred(). The loop sleeps
+// between events (the condition is looked at every few milliseconds), so waiting costs no CPU.
 template <typename Pred> bool SpinUntil(Pred pred, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return pred();
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
+    if (pred())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (pred())
+            loop.quit();
+    });
+    check.start(2);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return pred();
 }
 
 // Readable QString values in failure messages.

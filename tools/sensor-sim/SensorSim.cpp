@@ -591,15 +591,23 @@ void SensorSimulator::Impl::AfterClose() {
     }
     clientOpen = false;
     ::tcflush(hold, TCIFLUSH); // unread replies must not greet the next open
+    std::vector<uint8_t> drained;
     uint8_t scrap[512];
-    while (::read(pty.master.Get(), scrap, sizeof scrap) > 0) {
-    }
+    for (ssize_t n; (n = ::read(pty.master.Get(), scrap, sizeof scrap)) > 0;)
+        drained.insert(drained.end(), scrap, scrap + n);
     rx.clear();
     out.clear();
     queuedBytes = 0;
     outBlocked = false;
     // Bytes written just before the close may still be on their way to the master.
     staleUntil = Clock::now() + StaleWindow;
+    // A PC that re-opened while we looked may already have written its first request: what was
+    // drained then belongs to the new session.
+    if (!drained.empty() && SlaveOpenElsewhere(hold)) {
+        clientOpen = true;
+        if (!requireLine || LineOk())
+            Feed(drained.data(), drained.size(), Clock::now());
+    }
 }
 
 bool SensorSimulator::Impl::LineOk() const {
@@ -619,8 +627,10 @@ void SensorSimulator::Impl::ReadMaster() {
         if (n > 0) {
             if (!clientOpen && pty.watch)
                 HandleWatch(); // the open of a new writer is queued before its first byte
-            if (!clientOpen && Clock::now() < staleUntil)
-                continue; // left over from the session that has just closed
+            // Left over from the session that has just closed, unless a new session has already
+            // opened the port (its open event may not have been seen yet).
+            if (!clientOpen && Clock::now() < staleUntil && !SlaveOpenElsewhere(pty.hold.Get()))
+                continue;
             clientOpen = true;
             if (!lineChecked) {
                 lineOk = !requireLine || LineOk();

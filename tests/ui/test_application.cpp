@@ -1,0 +1,70 @@
+// Errors that escape an event handler are reported centrally and the application goes on.
+#include "UiTestApp.h"
+#include "app/Application.h"
+#include "platform/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include <vector>
+
+namespace {
+
+class ApplicationErrors : public testing::Test {
+protected:
+    void SetUp() override {
+        app = TApplication::Instance();
+        ASSERT_NE(app, nullptr);
+        app->SetExceptionReporter([this](const QString& title, const QString& message) {
+            reports.emplace_back(title, message);
+        });
+    }
+    void TearDown() override { app->SetExceptionReporter({}); }
+
+    TApplication* app = nullptr;
+    std::vector<std::pair<QString, QString>> reports;
+};
+
+TEST_F(ApplicationErrors, ATimerTickThatRaisesIsReportedAndTheLoopGoesOn) {
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (ticks == 1)
+            throw EConvertError("'2.5.1' is not a valid floating point value");
+    });
+    timer.start(1);
+    ASSERT_TRUE(SpinUntil([&] { return ticks >= 3; }));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, "Wpx731dk");
+    EXPECT_EQ(reports[0].second, "'2.5.1' is not a valid floating point value");
+}
+
+TEST_F(ApplicationErrors, AClickThatRaisesIsReported) {
+    QPushButton button;
+    QObject::connect(&button, &QPushButton::clicked,
+                     [] { throw EIniFileException("Unable to write to /nowhere/x.INI"); });
+    button.resize(80, 30);
+    button.show();
+    // A real click: the press and release events go through the application's delivery.
+    const QPointF at(40, 15);
+    QMouseEvent press(QEvent::MouseButtonPress, at, button.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, button.mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &press);
+    QApplication::sendEvent(&button, &release);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].second, "Unable to write to /nowhere/x.INI");
+}
+
+TEST_F(ApplicationErrors, SomethingThatIsNotAnExceptionClassShowsAnEmptyMessage) {
+    QTimer::singleShot(0, [] { throw 42; });
+    ASSERT_TRUE(SpinUntil([&] { return !reports.empty(); }));
+    EXPECT_EQ(reports[0].second, "");
+}
+
+} // namespace

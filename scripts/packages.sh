@@ -5,7 +5,7 @@ VEXTOR_PACKAGES=(
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev
     libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    fonts-wine fonts-dejavu-core xvfb xauth x11-apps imagemagick locales python3
+    fonts-wine fonts-dejavu-core xvfb xauth x11-apps x11-utils imagemagick locales python3
 )
 
 vextor_install_packages() {

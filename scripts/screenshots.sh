@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Screenshots of the main window On-Line with the simulated sensor, Italian and English, for the
+# README: docs/main-it.png and docs/main-en.png. Usage: scripts/screenshots.sh [build dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+app=$build/src/app/vextor-config
+sim=$build/tools/sensor-sim/vextor-sensor-sim
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$app" "$work/vextor-config"
+link=$work/sensor
+"$sim" --link "$link" --seed 7 >/dev/null &
+for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
+for lang in it en; do
+    printf '[Vextor]\r\nLang=%s\r\nPortComm=COM1\r\n[Ports]\r\nCOM1=%s\r\n' \
+        "$([ $lang = en ] && echo 1 || echo 0)" "$link" >"$work/vextor-config.INI"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        "$1" & pid=$!
+        sleep 9
+        import -window root "$2"
+        kill $pid; wait $pid 2>/dev/null || true' _ "$work/vextor-config" "$PWD/docs/main-$lang.png"
+    echo "docs/main-$lang.png"
+done

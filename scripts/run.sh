@@ -19,6 +19,7 @@ settings=$app_dir/vextor-config.INI
 sim_pid=""
 cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
 trap cleanup EXIT
+trap "exit 130" INT TERM
 
 if [ "${1:-}" != "--sensor" ]; then
     link=/tmp/vextor-sim-$$

@@ -48,14 +48,37 @@ struct RateCode {
 
 // Every termios rate constant, to read back what a device reports.
 constexpr RateCode RateCodes[] = {
-    {0, B0},           {50, B50},           {75, B75},           {110, B110},
-    {134, B134},       {150, B150},         {200, B200},         {300, B300},
-    {600, B600},       {1200, B1200},       {1800, B1800},       {2400, B2400},
-    {4800, B4800},     {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},   {115200, B115200},   {230400, B230400},   {460800, B460800},
-    {500000, B500000}, {576000, B576000},   {921600, B921600},   {1000000, B1000000},
-    {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000},
-    {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+    {0, B0},
+    {50, B50},
+    {75, B75},
+    {110, B110},
+    {134, B134},
+    {150, B150},
+    {200, B200},
+    {300, B300},
+    {600, B600},
+    {1200, B1200},
+    {1800, B1800},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+    {115200, B115200},
+    {230400, B230400},
+    {460800, B460800},
+    {500000, B500000},
+    {576000, B576000},
+    {921600, B921600},
+    {1000000, B1000000},
+    {1152000, B1152000},
+    {1500000, B1500000},
+    {2000000, B2000000},
+    {2500000, B2500000},
+    {3000000, B3000000},
+    {3500000, B3500000},
+    {4000000, B4000000},
 };
 
 std::optional<tcflag_t> CodeForRate(uint32_t rate) {
@@ -319,7 +342,7 @@ bool TThreadComm::CreateHandle() {
     if (fd < 0)
         return refuse(errno);
     auto device = std::make_unique<Device>(fd);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0)
         return refuse(errno);
     if (!S_ISCHR(st.st_mode))
@@ -540,7 +563,7 @@ int TThreadComm::Read(void* buffer, int count) {
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
-            break; // time-out (or a poll that cannot work)
+            break;       // time-out (or a poll that cannot work)
         readable = true; // read once more: bytes may still be there beside a hang-up
     }
     return got;
@@ -752,19 +775,39 @@ template <typename T> void TThreadComm::SetWhileClosed(T& field, T value) {
         field = std::move(value);
 }
 
-void TThreadComm::SetDeviceName(const std::string& name) { SetWhileClosed(deviceName_, name); }
-void TThreadComm::SetReadBufSize(uint16_t size) { SetWhileClosed(readBufSize_, size); }
-void TThreadComm::SetWriteBufSize(uint16_t size) { SetWhileClosed(writeBufSize_, size); }
-void TThreadComm::SetSuspendTime(uint32_t ms) { SetWhileClosed(suspendTime_, ms); }
+void TThreadComm::SetDeviceName(const std::string& name) {
+    SetWhileClosed(deviceName_, name);
+}
+void TThreadComm::SetReadBufSize(uint16_t size) {
+    SetWhileClosed(readBufSize_, size);
+}
+void TThreadComm::SetWriteBufSize(uint16_t size) {
+    SetWhileClosed(writeBufSize_, size);
+}
+void TThreadComm::SetSuspendTime(uint32_t ms) {
+    SetWhileClosed(suspendTime_, ms);
+}
 void TThreadComm::SetMonitorEvents(TCommEventTypes events) {
     SetWhileClosed(monitorEvents_, events);
 }
-void TThreadComm::SetBaudRate(TBaudRate rate) { SetLineField(baudRate_, rate); }
-void TThreadComm::SetParity(TParity parity) { SetLineField(parity_, parity); }
-void TThreadComm::SetStopBits(TStopBits bits) { SetLineField(stopBits_, bits); }
-void TThreadComm::SetDataBits(TDataBits bits) { SetLineField(dataBits_, bits); }
-void TThreadComm::SetOptions(TCommOptions options) { SetLineField(options_, options); }
-void TThreadComm::SetFlowControl(TFlowControl flow) { SetLineField(flowControl_, flow); }
+void TThreadComm::SetBaudRate(TBaudRate rate) {
+    SetLineField(baudRate_, rate);
+}
+void TThreadComm::SetParity(TParity parity) {
+    SetLineField(parity_, parity);
+}
+void TThreadComm::SetStopBits(TStopBits bits) {
+    SetLineField(stopBits_, bits);
+}
+void TThreadComm::SetDataBits(TDataBits bits) {
+    SetLineField(dataBits_, bits);
+}
+void TThreadComm::SetOptions(TCommOptions options) {
+    SetLineField(options_, options);
+}
+void TThreadComm::SetFlowControl(TFlowControl flow) {
+    SetLineField(flowControl_, flow);
+}
 
 // ---- TCommEventThread ----
 

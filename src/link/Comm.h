@@ -12,7 +12,9 @@
 //   settings the device had are restored at Close.
 // - Line settings are read back after they are applied; a field the device did not keep raises
 //   "Error updating DataControlBlock (Error: 22)". The bit rate may differ by up to 3 % (a UART
-//   rounds to its divisor; a line still works at that error). 14400, 56000, 128000 and 256000 have
+//   rounds to its divisor; a line still works at that error). A pseudo-terminal frames no
+//   characters and always reports 8 data bits without parity, so those two are not compared
+//   there; it keeps everything else, the bit rate included. 14400, 56000, 128000 and 256000 have
 //   no termios constant and are set as exact rates (BOTHER); a UART that cannot come close enough
 //   to one of them refuses it that way. da4 does not exist on Linux and raises the same error
 //   (Error: 22). sb15 sets CSTOPB: 1.5 stop bits with 5 data bits, 2 otherwise, as the UART does.
@@ -104,7 +106,7 @@ private:
 using TCommOptions = TSet<TCommOption>;
 using TCommEventTypes = TSet<TCommEventType>;
 
-inline constexpr TCommEventTypes AllCommEvents{evBreak, evCts, evDsr,    evError,  evRing,
+inline constexpr TCommEventTypes AllCommEvents{evBreak, evCts,    evDsr,    evError,  evRing,
                                                evRlsd,  evRxChar, evRxFlag, evTxEmpty};
 
 // Line event codes, the bits of an event mask.
@@ -322,16 +324,16 @@ private:
 
     // The lock is shared with the watcher's deliveries, which may run after the port is gone.
     std::shared_ptr<std::recursive_mutex> lock_;
-    std::unique_ptr<Device> device_;  // null while closed; under lock_
+    std::unique_ptr<Device> device_; // null while closed; under lock_
     std::atomic<bool> open_{false};
-    uint64_t closes_ = 0;             // under lock_: tells a handler that closed the port
-    uint64_t bytesRead_ = 0;          // under lock_: every byte Read has returned
-    uint32_t announced_ = 0;          // under lock_: input count of the last HandleCommEvent
+    uint64_t closes_ = 0;                 // under lock_: tells a handler that closed the port
+    uint64_t bytesRead_ = 0;              // under lock_: every byte Read has returned
+    uint32_t announced_ = 0;              // under lock_: input count of the last HandleCommEvent
     std::shared_ptr<CommWatchLink> link_; // the current watcher's link; under lock_
-    uint32_t writeByteMicros_ = 0;    // write time-out per byte; under lock_
-    int lastOpenError_ = 0;           // under lock_
-    std::string devicePath_;          // under lock_
-    PortNameContext portNames_;       // under lock_
+    uint32_t writeByteMicros_ = 0;        // write time-out per byte; under lock_
+    int lastOpenError_ = 0;               // under lock_
+    std::string devicePath_;              // under lock_
+    PortNameContext portNames_;           // under lock_
 
     std::string deviceName_ = "Com2";
     int32_t readTimeout_ = 1000;

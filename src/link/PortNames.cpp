@@ -87,8 +87,8 @@ std::string ResolvePortDevice(std::string_view name, const PortNameContext& cont
         return std::string(name);
     const std::string key = "COM" + std::to_string(*n);
     if (!context.SettingsFile.empty()) {
-        std::string mapped =
-            std::string(IniText::TrimBlanks(IniFile(context.SettingsFile).ReadString(PortsSection, key, "")));
+        std::string mapped = std::string(
+            IniText::TrimBlanks(IniFile(context.SettingsFile).ReadString(PortsSection, key, "")));
         if (!mapped.empty())
             return mapped;
     }

@@ -20,7 +20,7 @@
 struct PortNameContext {
     std::filesystem::path DeviceDir = "/dev";
     std::filesystem::path SysTtyDir = "/sys/class/tty"; // one folder per tty, as sysfs has it
-    std::filesystem::path SettingsFile; // empty: no `Ports` section is consulted
+    std::filesystem::path SettingsFile;                 // empty: no `Ports` section is consulted
 };
 
 // The section of the settings file that maps port names to devices.

@@ -158,6 +158,9 @@ void TThread::Start() {
     if (!q.Installed() && QCoreApplication::instance() &&
         QCoreApplication::instance()->thread() == QThread::currentThread())
         q.Install();
+    // Held while thread_ is assigned: a self-owned body that ends at once must not destroy the
+    // object before the assignment is complete.
+    std::lock_guard startLock(startMutex_);
     thread_ = std::thread([this] { Body(); });
 }
 
@@ -186,6 +189,7 @@ void TThread::Body() {
         q.changed.notify_all();
     }
     if (self) {
+        { std::lock_guard startLock(startMutex_); } // Start() has finished with the object
         self.reset(); // destroys this object; nothing of it may be touched below
         std::lock_guard lock(q.mutex);
         --q.selfOwnedAlive;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -82,6 +83,7 @@ private:
     void Body();
 
     std::thread thread_;
+    std::mutex startMutex_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
     bool started_ = false;

@@ -310,4 +310,31 @@
         <translation>Lost frame</translation>
     </message>
 </context>
+<context>
+    <name>TSaveRecalForm</name>
+    <message>
+        <source>SaveRecalForm.Caption</source>
+        <translation>Save or recall configuration</translation>
+    </message>
+    <message>
+        <source>SpeedButton2.Caption</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Mes01</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Mes02</source>
+        <translation>Recall</translation>
+    </message>
+    <message>
+        <source>Mes03</source>
+        <translation>Configuration file not found: %1</translation>
+    </message>
+    <message>
+        <source>Mes04</source>
+        <translation>Unable to read the configuration file: %1</translation>
+    </message>
+</context>
 </TS>

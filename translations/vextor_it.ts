@@ -310,4 +310,31 @@
         <translation>Frame perduti ( fine dei tentativi )</translation>
     </message>
 </context>
+<context>
+    <name>TSaveRecalForm</name>
+    <message>
+        <source>SaveRecalForm.Caption</source>
+        <translation>Salva o richiama configurazione</translation>
+    </message>
+    <message>
+        <source>SpeedButton2.Caption</source>
+        <translation>Abbandona</translation>
+    </message>
+    <message>
+        <source>Mes01</source>
+        <translation>Salva</translation>
+    </message>
+    <message>
+        <source>Mes02</source>
+        <translation>Richiama</translation>
+    </message>
+    <message>
+        <source>Mes03</source>
+        <translation>File di configurazione non trovato: %1</translation>
+    </message>
+    <message>
+        <source>Mes04</source>
+        <translation>Impossibile leggere il file di configurazione: %1</translation>
+    </message>
+</context>
 </TS>

@@ -43,3 +43,9 @@ void TApplication::ShowException(const QString& message) {
     box.exec();
     reporting_ = false;
 }
+
+void ReportException(std::exception_ptr error) {
+    const QString message = ExceptionMessage(error);
+    if (TApplication* app = TApplication::Instance())
+        app->ShowException(message);
+}

@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QString>
 
+#include <exception>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 class TApplication : public QApplication {
 public:
@@ -35,3 +38,24 @@ private:
 // The text shown for an exception: its message for the toolkit's exception class and for any
 // standard exception, empty for anything else.
 QString ExceptionMessage(std::exception_ptr error);
+
+// Shows an exception in the application's message box (or the installed reporter).
+void ReportException(std::exception_ptr error);
+
+// Wraps a handler connected to a signal (a click, a menu choice, a selection) so that an error it
+// raises is reported right there and never unwinds through the toolkit's own code, which is not
+// written for exceptions. TApplication::notify stays the net for everything else.
+template <typename F> auto Guarded(F handler) {
+    return [handler = std::move(handler)](auto&&... args) {
+        try {
+            // Qt hands a functor every argument of the signal it can take; the handler takes
+            // what it needs (a click handler ignores the checked state).
+            if constexpr (std::is_invocable_v<const F&, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        } catch (...) {
+            ReportException(std::current_exception());
+        }
+    };
+}

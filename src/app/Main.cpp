@@ -4,6 +4,8 @@
 #include "app/About.h"
 #include "app/Application.h"
 #include "app/Windows.h"
+#include "config/Saverec.h"
+#include "ident/Pwd.h"
 #include "link/Diagnose.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
@@ -18,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -29,6 +32,7 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
 
 // ---- Colours and hints ----
 
@@ -79,6 +83,25 @@ protected:
 };
 
 QPointer<HintDuration> g_hints;
+
+// Runs an action when the watched widget is double-clicked with the left button; the widget
+// still gets the click.
+class DoubleClickAction : public QObject {
+public:
+    DoubleClickAction(QObject* parent, std::function<void()> action)
+        : QObject(parent), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            action_();
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
 
 } // namespace
 
@@ -343,7 +366,9 @@ TMainForm::TMainForm(QWidget* parent)
                           QMessageBox::Yes | QMessageBox::No, this);
           return box.exec() == QMessageBox::Yes;
       }),
-      Terminate([] { QCoreApplication::quit(); }) {
+      // exit, not quit: quit() asks every window to close first, and the main window refuses
+      // (closeEvent), so "Chiudi" would leave the application running.
+      Terminate([] { QCoreApplication::exit(0); }) {
     setWindowTitle(QStringLiteral("Vextor Config V01.00.01"));
 
     PortNameContext names;
@@ -363,9 +388,9 @@ TMainForm::TMainForm(QWidget* parent)
     TimerMem1.setInterval(500);
     TimerMes.setObjectName(QStringLiteral("TimerMes"));
     TimerMes.setInterval(5000);
-    connect(&TimerVisual, &QTimer::timeout, this, [this] { TimerVisualTimer(); });
-    connect(&TimerConnect, &QTimer::timeout, this, [this] { TimerConnectTimer(); });
-    connect(&TimerSearch, &QTimer::timeout, this, [this] { TimerSearchTimer(); });
+    connect(&TimerVisual, &QTimer::timeout, this, Guarded([this] { TimerVisualTimer(); }));
+    connect(&TimerConnect, &QTimer::timeout, this, Guarded([this] { TimerConnectTimer(); }));
+    connect(&TimerSearch, &QTimer::timeout, this, Guarded([this] { TimerSearchTimer(); }));
 
     // Menus: "Lingua" and "Info".
     MainMenu1.setObjectName(QStringLiteral("MainMenu1"));
@@ -388,23 +413,29 @@ TMainForm::TMainForm(QWidget* parent)
     Info1.addAction(&A1);
     MainMenu1.addMenu(&N1);
     MainMenu1.addMenu(&Info1);
-    connect(&Italiano1, &QAction::triggered, this, [this] { Italiano1Click(); });
-    connect(&Inglese1, &QAction::triggered, this, [this] { Inglese1Click(); });
-    connect(&Help1, &QAction::triggered, this, [this] { Help1Click(); });
-    connect(&A1, &QAction::triggered, this, [this] { A1Click(); });
+    connect(&Italiano1, &QAction::triggered, this, Guarded([this] { Italiano1Click(); }));
+    connect(&Inglese1, &QAction::triggered, this, Guarded([this] { Inglese1Click(); }));
+    connect(&Help1, &QAction::triggered, this, Guarded([this] { Help1Click(); }));
+    connect(&A1, &QAction::triggered, this, Guarded([this] { A1Click(); }));
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this); // owned by the window
     f1->setContext(Qt::WindowShortcut);
-    connect(f1, &QShortcut::activated, this, [this] { FormHelp(); });
+    connect(f1, &QShortcut::activated, this, Guarded([this] { FormHelp(); }));
 
     connect(&ShapeBOARD, &TShape::MouseDown, this,
             [this](Qt::MouseButton) { ShapeBOARDMouseDown(); });
-    connect(&SpeedButton6, &QPushButton::clicked, this, [this] { SpeedButton6Click(); });
-    connect(&SpeedButton7, &QPushButton::clicked, this, [this] { SpeedButton7Click(); });
-    connect(&SpeedButton9, &QPushButton::clicked, this, [this] { SpeedButton9Click(); });
+    connect(&SpeedButton6, &QPushButton::clicked, this, Guarded([this] { SpeedButton6Click(); }));
+    connect(&SpeedButton7, &QPushButton::clicked, this, Guarded([this] { SpeedButton7Click(); }));
+    connect(&SpeedButton9, &QPushButton::clicked, this, Guarded([this] { SpeedButton9Click(); }));
+    connect(&SpeedButton10, &QPushButton::clicked, this, Guarded([this] { SpeedButton10Click(); }));
+    connect(&SpeedButton11, &QPushButton::clicked, this, Guarded([this] { SpeedButton11Click(); }));
+    auto* identification = new DoubleClickAction(this, [this] { Edit2DblClick(); }); // owned
+    Edit2.installEventFilter(identification);
+    Edit3.installEventFilter(identification);
+    ConnectStoreAndRead(); // "Memorizza dati", "Leggi parametri" and their timers
     // Only a selection by the user runs the change handlers.
-    connect(&ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
-    connect(&ComboBox2, &QComboBox::activated, this, [this](int) { ComboBox2Change(); });
+    connect(&ComboBox1, &QComboBox::activated, this, Guarded([this](int) { ComboBox1Change(); }));
+    connect(&ComboBox2, &QComboBox::activated, this, Guarded([this](int) { ComboBox2Change(); }));
 
     FormCreate();
     TimerConnect.start();
@@ -762,6 +793,40 @@ void TMainForm::SpeedButton7Click() {
         return;
     if (Terminate)
         Terminate();
+}
+
+namespace {
+
+// The configuration window in a mode. An open window takes the new mode at once, so that what
+// it shows is always what its button does.
+void ShowConfigWindow(int32_t mode) {
+    if (SaveRecalForm == nullptr)
+        return;
+    SaveRecalForm->Mode = mode;
+    if (SaveRecalForm->isVisible())
+        SaveRecalForm->ShowMode();
+    else
+        SaveRecalForm->show();
+    SaveRecalForm->raise();
+    SaveRecalForm->activateWindow();
+}
+
+} // namespace
+
+void TMainForm::SpeedButton10Click() {
+    ShowConfigWindow(0);
+}
+
+void TMainForm::SpeedButton11Click() {
+    ShowConfigWindow(1);
+}
+
+void TMainForm::Edit2DblClick() {
+    if (PwdForm == nullptr)
+        return;
+    PwdForm->show();
+    PwdForm->raise();
+    PwdForm->activateWindow();
 }
 
 void TMainForm::A1Click() {

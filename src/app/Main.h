@@ -148,6 +148,29 @@ public:
     void SpeedButton6Click();   // "Grafico"
     void SpeedButton7Click();   // "Chiudi"
     void SpeedButton9Click();   // "Connetti"
+    void SpeedButton10Click();  // "Salva configurazione": the configuration window, save mode
+    void SpeedButton11Click();  // "Richiama configurazione": the same window, recall mode
+    void Edit2DblClick();       // batch or serial number box: the password window
+
+    // Writing and reading the parameters.
+    // "Memorizza dati": validates every parameter box, writes the valid ones to the sensor and,
+    // when none visible failed, stores them in its EEPROM and starts the verification. Raises
+    // EConvertError for a box whose text does not convert; the slots after it are not looked at
+    // and no request goes out.
+    void SpeedButton8Click();
+    void TimerMemTimer(); // store sequence: read-back, then the verdict at StoreStep 4
+    // "Leggi parametri": reads the parameters and the identification again.
+    void SpeedButton2Click();
+    void TimerMem1Timer(); // read sequence
+    void TimerMesTimer();  // message strip back to "Pronto"
+    // Converts the text of ParamBoxes[slot] with the decimals of code (low four bits); when the
+    // scaled value lies within minimum..maximum, takes it into SetupWords[slot], shows it again
+    // in its format and returns true. Otherwise (also for a scaled value beyond 32 bits) false,
+    // and slot and text stay as they are. Raises EConvertError for text that does not convert.
+    bool ValidateParam(int slot, int32_t minimum, char code, int32_t maximum);
+    // What SetupWords[16..31] hold from a store's click until the sensor's 0x11 reply: no word
+    // of the sensor widens to it, so a store is never judged on an older read-back.
+    static constexpr int32_t ReadBackPending = INT32_MIN;
 
     // Menus.
     void Italiano1Click(); // raise EIniFileException when the settings file cannot be written
@@ -201,7 +224,8 @@ public:
     std::function<void(int slot, char code, int32_t min, int32_t max)> PrimeKeypad;
     // The exit question; true for Yes. Default: a Yes/No box captioned "Vextor Config".
     std::function<bool(const QString& text)> AskExit;
-    // Ends the message loop. Default: QCoreApplication::quit().
+    // Ends the message loop. Default: QCoreApplication::exit(0), which leaves the loop at once;
+    // quit() would first try to close the windows, and the main window refuses to be closed.
     std::function<void()> Terminate;
 
     // ---- Controls (client coordinates) ----
@@ -285,5 +309,9 @@ private:
     void ShowOutputLayout(int outputType);
     void ShowDuctLayout(bool square);
     void RaiseIfLinked(uint32_t bits);
+    void ConnectStoreAndRead();
+    bool MarksInvalid(int slot) const; // a failed slot turns red and blocks the store
+    void PaintParamBoxes(const QColor& colour);
+    bool StoreVerified() const;
     QWidget* ParentOf(SlotPanel panel);
 };

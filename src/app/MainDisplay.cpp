@@ -167,10 +167,20 @@ bool TMainForm::ComboBox1KeyPress(QKeyEvent& event) {
 }
 
 bool TMainForm::ParamBoxKeyPress(int slot, QKeyEvent& event) {
+    // The character the key types. Backspace and Enter count whatever text the platform gives
+    // them; keys that type nothing (arrows, modifiers), Delete, which edits the box, and Tab,
+    // which moves the focus, are no typed characters and pass untouched.
+    QChar key;
     const QString text = event.text();
-    if (text.isEmpty())
-        return false; // not a character (arrows, Delete, modifiers)
-    const QChar key = text.at(0);
+    if (event.key() == Qt::Key_Backspace)
+        key = QLatin1Char('\b');
+    else if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter)
+        key = QLatin1Char('\r');
+    else if (text.isEmpty() || event.key() == Qt::Key_Delete || event.key() == Qt::Key_Tab ||
+             event.key() == Qt::Key_Backtab)
+        return false;
+    else
+        key = text.at(0);
     // 1.
     Tables.DataModified = 1;
     // 2. The numeric keypad follows the box the user types into.

@@ -5,10 +5,16 @@
 class TMainForm;
 class TDiagnoseForm;
 class TInfoForm;
+class TSaveRecalForm;
+class TPwdForm;
+class TSNForm;
 
 extern TMainForm* MainForm;
 extern TDiagnoseForm* DiagnoseForm;
 extern TInfoForm* InfoForm;
+extern TSaveRecalForm* SaveRecalForm;
+extern TPwdForm* PwdForm;
+extern TSNForm* SNForm;
 
 // Creates the windows, all hidden. Creating the main window runs its FormCreate before the next
 // window exists, so later windows may use it. If a creation raises, the windows made so far are

@@ -45,9 +45,9 @@ protected:
         context.DeviceDir = dir.Path() / "dev";
         context.SysTtyDir = dir.Path() / "sys";
         // Devices, listed out of order, with names that must not count.
-        for (const char* name : {"ttyS3", "ttyUSB10", "ttyS0", "ttyACM0", "ttyUSB2", "ttyS1",
-                                 "ttyUSB1", "ttyS2", "ttyUSB", "ttyUSB1.lock", "ttyUSBx", "tty0",
-                                 "ttyS", "console"})
+        for (const char* name :
+             {"ttyS3", "ttyUSB10", "ttyS0", "ttyACM0", "ttyUSB2", "ttyS1", "ttyUSB1", "ttyS2",
+              "ttyUSB", "ttyUSB1.lock", "ttyUSBx", "tty0", "ttyS", "console"})
             WriteFile(context.DeviceDir / name, "");
         // ttyS0: a 16550A. ttyS1: a placeholder line without a UART (type 0). ttyS2: no device.
         // ttyS3: a device of a driver without a UART type.
@@ -69,10 +69,9 @@ TEST(ComPortNumber, AcceptsComNamesInAnyCaseOnly) {
         const char* name;
         std::optional<int> number;
     } cases[] = {
-        {"COM1", 1},           {"Com2", 2},           {"com10", 10},         {"cOm255", 255},
-        {"COM256", {}},        {"COM0", {}},          {"COM01", {}},         {"COM1a", {}},
-        {"COM", {}},           {"XCOM1", {}},         {"COM-1", {}},         {"COM 1", {}},
-        {"", {}},              {"/dev/ttyUSB0", {}},  {"COM99999999999", {}},
+        {"COM1", 1},   {"Com2", 2},   {"com10", 10}, {"cOm255", 255},      {"COM256", {}},
+        {"COM0", {}},  {"COM01", {}}, {"COM1a", {}}, {"COM", {}},          {"XCOM1", {}},
+        {"COM-1", {}}, {"COM 1", {}}, {"", {}},      {"/dev/ttyUSB0", {}}, {"COM99999999999", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ComPortNumber(c.name), c.number) << c.name;
@@ -111,7 +110,7 @@ TEST_F(PortNamesTest, PortsSectionOfTheSettingsFileComesFirst) {
     WriteFile(context.SettingsFile, "[Vextor]\r\nPortComm=COM2\r\n\r\n[Ports]\r\nCOM2 = "
                                     "/tmp/vextor-sim\r\ncom4=/dev/ttyS9\r\nCOM3=\r\n");
     EXPECT_EQ(ResolvePortDevice("Com2", context), "/tmp/vextor-sim");
-    EXPECT_EQ(ResolvePortDevice("COM4", context), "/dev/ttyS9"); // key case does not matter
+    EXPECT_EQ(ResolvePortDevice("COM4", context), "/dev/ttyS9");    // key case does not matter
     EXPECT_EQ(ResolvePortDevice("COM3", context), Dev("ttyUSB10")); // empty value: not mapped
     EXPECT_EQ(ResolvePortDevice("COM1", context), Dev("ttyUSB1"));
 }

@@ -43,10 +43,10 @@ TEST_F(ApplicationErrors, ATimerTickThatRaisesIsReportedAndTheLoopGoesOn) {
     EXPECT_EQ(reports[0].second, "'2.5.1' is not a valid floating point value");
 }
 
-TEST_F(ApplicationErrors, AClickThatRaisesIsReported) {
+TEST_F(ApplicationErrors, AClickThatRaisesIsReportedWhereItIsHandled) {
     QPushButton button;
     QObject::connect(&button, &QPushButton::clicked,
-                     [] { throw EIniFileException("Unable to write to /nowhere/x.INI"); });
+                     Guarded([] { throw EIniFileException("Unable to write to /nowhere/x.INI"); }));
     button.resize(80, 30);
     button.show();
     // A real click: the press and release events go through the application's delivery.

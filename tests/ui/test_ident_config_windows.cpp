@@ -1,0 +1,285 @@
+// The configuration and identification windows in the application's window set, reached from
+// the main window as the user reaches them: against the simulated sensor (a configuration saved
+// from one sensor and written to another, batch and serial number written and read back) and
+// without a link (the password from the settings file, the buttons that open the windows).
+#include "IdentConfigSupport.h"
+#include "SensorSim.h"
+#include "app/Main.h"
+#include "app/Windows.h"
+#include "config/Saverec.h"
+#include "ident/Pwd.h"
+#include "ident/Sn.h"
+#include "platform/AppPaths.h"
+#include "platform/Regional.h"
+#include "runtime/Translation.h"
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WindowSet : public testing::Test {
+protected:
+    void SetUp() override {
+        UiApp();
+        Translation().SetLanguage(1);
+        ASSERT_TRUE(dir.isValid());
+        SetExecutablePathOverride(Folder() / "vextor-config");
+    }
+    void TearDown() override {
+        DestroyWindows(); // the poller and the port go before the sensor
+        sensor.reset();
+        SetExecutablePathOverride({});
+        Translation().SetLanguage(1);
+    }
+
+    fs::path Folder() const { return dir.path().toStdString(); }
+    void WriteSettings(const std::string& text) const {
+        WriteBytes(Folder() / "vextor-config.INI", text);
+    }
+
+    // The windows as the program creates them, shown as at start-up.
+    void Start(bool searching) {
+        CreateWindows();
+        ASSERT_NE(SaveRecalForm, nullptr);
+        ASSERT_NE(PwdForm, nullptr);
+        ASSERT_NE(SNForm, nullptr);
+        if (!searching)
+            MainForm->TimerConnect.stop();
+        MainForm->FormShow();
+    }
+
+    // A simulated sensor with these parameters, and the settings that make the search find it.
+    void Plug(const SensorSimulator::Block& params) {
+        sensor.reset();
+        const std::string link = (Folder() / "sensor").string();
+        SensorSimulator::Options options;
+        options.LinkPath = link;
+        sensor = std::make_unique<SensorSimulator>(options);
+        sensor->SetWorkingParams(params);
+        sensor->SetEepromParams(params);
+        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
+    }
+
+    // On-line, with the sensor's parameters and identification on screen.
+    bool Online() const {
+        return MainForm->Tables.LinkActive == 1 && sensor->RequestCount(0x10) > 0 &&
+               sensor->RequestCount(0x15) > 0 && MainForm->Tables.SetupReceived == 0 &&
+               MainForm->Edit3.text() != "-----";
+    }
+
+    // What the link is doing, for a failed wait.
+    std::string LinkState() const {
+        const SimCounters c = sensor->Counters();
+        return "LinkActive " + std::to_string(MainForm->Tables.LinkActive) + ", search step " +
+               std::to_string(MainForm->Search.SearchStep) + ", 0x10 " +
+               std::to_string(c.Requests[0x10]) + ", 0x15 " + std::to_string(c.Requests[0x15]) +
+               ", 0x50 " + std::to_string(c.Requests[0x50]) + ", opens " +
+               std::to_string(c.ClientOpens) + ", SetupReceived " +
+               std::to_string(MainForm->Tables.SetupReceived) + ", Edit3 " +
+               MainForm->Edit3.text().toStdString();
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SensorSimulator> sensor;
+};
+
+// The words of a 0x20 or 0x25 request frame.
+SensorSimulator::Block PayloadOf(const std::vector<uint8_t>& frame) {
+    SensorSimulator::Block words{};
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<uint16_t>(frame[4 + 2 * i] | (frame[5 + 2 * i] << 8));
+    return words;
+}
+
+TEST_F(WindowSet, AConfigurationSavedFromOneSensorIsWrittenToAnother) {
+    SensorSimulator::Block first = SensorSimulator::DefaultParams();
+    first[0] = static_cast<uint16_t>(-200); // entries 0 and 1 are signed
+    first[1] = static_cast<uint16_t>(-32768);
+    first[6] = 4321;
+    first[13] = 65535;
+    first[15] = 12;
+    Plug(first);
+    Start(true);
+    ASSERT_TRUE(SpinUntil([&] { return Online(); }, 30000)) << LinkState();
+    EXPECT_EQ(MainForm->Tables.SetupWords[0], -200);
+
+    // "Salva configurazione", a name, "Salva".
+    Click(MainForm->SpeedButton10);
+    ASSERT_TRUE(SaveRecalForm->isVisible());
+    EXPECT_EQ(SaveRecalForm->SpeedButton1.text(), "Salva");
+    TypeText(SaveRecalForm->Edit1, "Sensore A");
+    Click(SaveRecalForm->SpeedButton1);
+    EXPECT_TRUE(SaveRecalForm->isHidden());
+    ASSERT_TRUE(fs::exists(Folder() / "Sensore A.rcp"));
+
+    // The program again, on another sensor.
+    DestroyWindows();
+    SensorSimulator::Block second = SensorSimulator::DefaultParams();
+    second[6] = 900;
+    Plug(second);
+    Start(true);
+    ASSERT_TRUE(SpinUntil([&] { return Online(); }, 30000)) << LinkState();
+    EXPECT_EQ(MainForm->ParamBoxes[6]->text(), "900");
+
+    // "Richiama configurazione", the name from the list, "Richiama".
+    const uint64_t writes = sensor->RequestCount(0x20);
+    Click(MainForm->SpeedButton11);
+    ASSERT_TRUE(SaveRecalForm->isVisible());
+    EXPECT_EQ(SaveRecalForm->SpeedButton1.text(), "Richiama");
+    SaveRecalForm->ComboBox1.showPopup();
+    const int item = SaveRecalForm->ComboBox1.findText("Sensore A");
+    SaveRecalForm->ComboBox1.hidePopup();
+    ASSERT_GE(item, 0);
+    SaveRecalForm->ComboBox1.setCurrentIndex(item);
+    Click(SaveRecalForm->SpeedButton1);
+    EXPECT_TRUE(SaveRecalForm->isHidden());
+
+    // The poller writes the recalled words; the boxes show them; they wait for a store.
+    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x20) > writes; }, 10000));
+    const auto frame = sensor->LastRequest(0x20);
+    ASSERT_TRUE(frame.has_value());
+    ASSERT_EQ(frame->size(), 38u);
+    EXPECT_EQ((*frame)[3], 0x20);
+    EXPECT_EQ(PayloadOf(*frame), first);
+    EXPECT_EQ((*frame)[4], 0x38); // -200 low byte first
+    EXPECT_EQ((*frame)[5], 0xFF);
+    EXPECT_EQ((*frame)[6], 0x00); // -32768
+    EXPECT_EQ((*frame)[7], 0x80);
+    EXPECT_EQ(sensor->WorkingParams(), first);
+    EXPECT_EQ(sensor->EepromParams(), second); // not stored until the user stores it
+    ASSERT_TRUE(SpinUntil([&] { return MainForm->ParamBoxes[6]->text() == "4321"; }, 5000));
+    EXPECT_EQ(MainForm->Tables.DataModified, 1);
+    EXPECT_TRUE(MainForm->SpeedButton8.isEnabled());
+}
+
+TEST_F(WindowSet, BatchAndSerialNumberGoToTheSensorAndComeBack) {
+    const ScopedRegionalOverride point('.');
+    Plug(SensorSimulator::DefaultParams());
+    SensorSimulator::Block info = SensorSimulator::DefaultInfo();
+    for (size_t i = 4; i < 16; ++i)
+        info[i] = static_cast<uint16_t>(0xA000 + i); // goes back unchanged
+    sensor->SetInfo(info);
+    Start(true);
+    ASSERT_TRUE(SpinUntil([&] { return Online(); }, 30000)) << LinkState();
+    EXPECT_EQ(MainForm->Edit2.text(), "23.456/07");
+
+    // Double-click on the batch box, the password, OK.
+    DoubleClick(MainForm->Edit2);
+    ASSERT_TRUE(PwdForm->isVisible());
+    TypeText(PwdForm->Edit1, "7053");
+    Click(PwdForm->SpeedButton1);
+    EXPECT_TRUE(PwdForm->isHidden());
+    ASSERT_TRUE(SNForm->isVisible());
+    EXPECT_EQ(SNForm->Edit1.text(), "23.456");
+    EXPECT_EQ(SNForm->Edit2.text(), "7");
+    EXPECT_EQ(SNForm->Edit3.text(), "1234");
+    // While the window is open, a new identification reply does not overwrite the boxes.
+    const uint64_t reads = sensor->RequestCount(0x15);
+    MainForm->Search.ComThread()->RaiseRequest(ReqReadInfo);
+    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x15) > reads; }, 10000));
+    EXPECT_EQ(MainForm->Tables.InfoReceived, 0);
+
+    // The display tick waits until the write has gone out, so the read-back is of the new values.
+    MainForm->TimerVisual.stop();
+    const uint64_t writes = sensor->RequestCount(0x25);
+    SNForm->Edit1.setText("70.5");
+    SNForm->Edit2.setText("250");
+    SNForm->Edit3.setText("70000");
+    Click(SNForm->SpeedButton1);
+    EXPECT_TRUE(SNForm->isHidden());
+    EXPECT_TRUE(SNForm->Confirmed);
+    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x25) > writes; }, 10000));
+    const auto frame = sensor->LastRequest(0x25);
+    ASSERT_TRUE(frame.has_value());
+    ASSERT_EQ(frame->size(), 38u);
+    SensorSimulator::Block expected = info;
+    expected[0] = 1;
+    expected[1] = 4964;
+    expected[2] = 99;
+    expected[3] = 65535;
+    EXPECT_EQ(PayloadOf(*frame), expected);
+    EXPECT_EQ(sensor->Info(), expected);
+
+    MainForm->TimerVisual.start();
+    ASSERT_TRUE(SpinUntil([&] { return MainForm->Edit2.text() == "70.500/99"; }, 10000))
+        << MainForm->Edit2.text().toStdString();
+    EXPECT_EQ(MainForm->Edit3.text(), "65535");
+    EXPECT_FALSE(SNForm->Confirmed);
+    EXPECT_EQ(SNForm->Edit1.text(), "70.500"); // refilled from the reply
+}
+
+TEST_F(WindowSet, ThePasswordComesFromTheSettingsFile) {
+    struct Case {
+        const char* settings;
+        QString typed;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"", "7053", true},
+        {"", " 7053", false},
+        {"[Vextor]\r\nPwd=\r\n", "", true},
+        {"[Vextor]\r\nPwd=\r\n", "7053", false},
+        {"[Vextor]\r\nPwd=Segreto\r\n", "segreto", false},
+        {"[Vextor]\r\nPwd=Segreto\r\n", "Segreto", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.settings) + " / " + c.typed.toStdString());
+        WriteSettings(c.settings);
+        Start(false);
+        for (QLineEdit* box : {&MainForm->Edit2, &MainForm->Edit3}) {
+            DoubleClick(*box);
+            ASSERT_TRUE(PwdForm->isVisible());
+            TypeText(PwdForm->Edit1, c.typed);
+            Click(PwdForm->SpeedButton1);
+            EXPECT_EQ(SNForm->isVisible(), c.opens);
+            EXPECT_EQ(PwdForm->isVisible(), !c.opens);
+            PwdForm->hide();
+            SNForm->hide();
+        }
+        DestroyWindows();
+    }
+}
+
+TEST_F(WindowSet, TheConfigurationButtonsOpenTheWindowInTheirMode) {
+    Start(false);
+    MainForm->move(30, 40);
+    Click(MainForm->SpeedButton11);
+    ASSERT_TRUE(SaveRecalForm->isVisible());
+    EXPECT_EQ(SaveRecalForm->Mode, 1);
+    EXPECT_EQ(SaveRecalForm->pos(), MainForm->pos() + QPoint(20, 20));
+    EXPECT_FALSE(SaveRecalForm->ComboBox1.isHidden());
+
+    // The other button while it is open: what it shows is what its button does.
+    Click(MainForm->SpeedButton10);
+    EXPECT_EQ(SaveRecalForm->Mode, 0);
+    EXPECT_EQ(SaveRecalForm->SpeedButton1.text(), "Salva");
+    EXPECT_FALSE(SaveRecalForm->Edit1.isHidden());
+    EXPECT_TRUE(SaveRecalForm->ComboBox1.isHidden());
+
+    // A save with no link: the file, and nothing else changes.
+    MainForm->Tables.SetupWords[6] = 1234;
+    TypeText(SaveRecalForm->Edit1, "offline");
+    Click(SaveRecalForm->SpeedButton1);
+    EXPECT_NE(ReadBytes(Folder() / "offline.rcp").find("\r\nPAR06=1234\r\n"), std::string::npos);
+    EXPECT_EQ(MainForm->Tables.DataModified, 0);
+
+    // A recall with no link: on screen at the next tick, marked unsaved, nothing sent.
+    MainForm->Tables.SetupWords[6] = 0;
+    Click(MainForm->SpeedButton11);
+    SaveRecalForm->ComboBox1.showPopup();
+    SaveRecalForm->ComboBox1.hidePopup();
+    SaveRecalForm->ComboBox1.setCurrentIndex(SaveRecalForm->ComboBox1.findText("offline"));
+    Click(SaveRecalForm->SpeedButton1);
+    EXPECT_EQ(MainForm->Tables.SetupWords[6], 1234);
+    MainForm->TimerVisualTimer();
+    EXPECT_EQ(MainForm->ParamBoxes[6]->text(), "1234");
+    EXPECT_TRUE(MainForm->SpeedButton8.isEnabled());
+}
+
+} // namespace

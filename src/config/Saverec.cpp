@@ -17,7 +17,6 @@
 #include <QStyle>
 
 #include <cstdio>
-#include <exception>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -107,18 +106,9 @@ TSaveRecalForm::TSaveRecalForm(SensorTables& tables, PollerAccess currentPoller,
         button->setFocusPolicy(Qt::NoFocus); // speed buttons never take the focus
         button->setAutoDefault(false);
     }
-    // The action may raise (a failed save, a number that does not convert): the error is
-    // reported here, before it could unwind through the button's own code, which is not written
-    // for exceptions.
-    connect(&SpeedButton1, &QPushButton::clicked, this, [this] {
-        try {
-            SpeedButton1Click();
-        } catch (...) {
-            if (TApplication* app = TApplication::Instance())
-                app->ShowException(ExceptionMessage(std::current_exception()));
-        }
-    });
-    connect(&SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    // Errors of the handlers (a failed save, a recall refused) are reported by the guard.
+    connect(&SpeedButton1, &QPushButton::clicked, this, Guarded([this] { SpeedButton1Click(); }));
+    connect(&SpeedButton2, &QPushButton::clicked, this, Guarded([this] { SpeedButton2Click(); }));
 
     ShowMode();
     // Created after a language switch: take the active language's texts now.

@@ -1,5 +1,6 @@
 #include "ident/Pwd.h"
 
+#include "app/Application.h"
 #include "app/Main.h"
 
 #include <QShowEvent>
@@ -37,8 +38,8 @@ TPwdForm::TPwdForm(PasswordAccess expectedPassword, std::function<void()> openSe
         button->setDefault(false);
         button->setIconSize(QSize(24, 24));
     }
-    connect(&SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(&SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(&SpeedButton1, &QPushButton::clicked, this, Guarded([this] { SpeedButton1Click(); }));
+    connect(&SpeedButton2, &QPushButton::clicked, this, Guarded([this] { SpeedButton2Click(); }));
 }
 
 void TPwdForm::showEvent(QShowEvent* event) {

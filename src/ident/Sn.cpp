@@ -11,7 +11,6 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <utility>
 
@@ -71,18 +70,9 @@ TSNForm::TSNForm(SensorTables& tables, PollerAccess currentPoller, bool& confirm
         button->setAutoDefault(false);
         button->setIconSize(QSize(24, 24));
     }
-    // The action may raise (a failed save, a number that does not convert): the error is
-    // reported here, before it could unwind through the button's own code, which is not written
-    // for exceptions.
-    connect(&SpeedButton1, &QPushButton::clicked, this, [this] {
-        try {
-            SpeedButton1Click();
-        } catch (...) {
-            if (TApplication* app = TApplication::Instance())
-                app->ShowException(ExceptionMessage(std::current_exception()));
-        }
-    });
-    connect(&SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    // A batch number that does not convert is reported by the guard.
+    connect(&SpeedButton1, &QPushButton::clicked, this, Guarded([this] { SpeedButton1Click(); }));
+    connect(&SpeedButton2, &QPushButton::clicked, this, Guarded([this] { SpeedButton2Click(); }));
 }
 
 void TSNForm::showEvent(QShowEvent* event) {

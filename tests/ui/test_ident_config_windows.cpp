@@ -183,6 +183,10 @@ TEST_F(WindowSet, BatchAndSerialNumberGoToTheSensorAndComeBack) {
     const uint64_t reads = sensor->RequestCount(0x15);
     MainForm->Search.ComThread()->RaiseRequest(ReqReadInfo);
     ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x15) > reads; }, 10000));
+    // The next poll goes out only once the reply has been taken in.
+    const uint64_t polls = sensor->RequestCount(0x50);
+    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x50) > polls; }, 10000))
+        << LinkState();
     EXPECT_EQ(MainForm->Tables.InfoReceived, 0);
 
     // The display tick waits until the write has gone out, so the read-back is of the new values.

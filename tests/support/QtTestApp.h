@@ -3,7 +3,9 @@
 // installed; and a wait that keeps the event loop turning until a condition holds.
 #include "platform/Thread.h"
 
+#include "support/SpinUntil.h"
 #include <QCoreApplication>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -22,20 +24,8 @@ inline QCoreApplication& TestApp() {
     return *app;
 }
 
-// Runs the event loop until pred() is true or timeoutMs passes; returns pred(). The loop sleeps
-// between events (the condition is looked at every few milliseconds), so waiting costs no CPU.
+// Runs the event loop until pred() is true or timeoutMs passes; returns pred().
 template <typename Pred> bool SpinUntil(Pred pred, int timeoutMs = 10000) {
     TestApp();
-    if (pred())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    check.start(2);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return pred();
+    return WaitOnEventLoop(pred, timeoutMs);
 }

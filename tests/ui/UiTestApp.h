@@ -3,7 +3,9 @@
 // any test runs and destroyed when main returns (never in the exit handlers, where Qt's own
 // per-thread data is already gone). And a wait that keeps the event loop turning until a
 // condition holds.
+#include "support/SpinUntil.h"
 #include <QApplication>
+
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>
@@ -15,21 +17,9 @@ inline QApplication& UiApp() {
     return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
-// Runs the event loop until pred() is true or timeoutMs passes; returns pred(). The loop sleeps
-// between events (the condition is looked at every few milliseconds), so waiting costs no CPU.
+// Runs the event loop until pred() is true or timeoutMs passes; returns pred().
 template <typename Pred> bool SpinUntil(Pred pred, int timeoutMs = 10000) {
-    if (pred())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    check.start(2);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return pred();
+    return WaitOnEventLoop(pred, timeoutMs);
 }
 
 // Readable QString values in failure messages.

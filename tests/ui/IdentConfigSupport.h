@@ -71,17 +71,3 @@ inline std::vector<std::string> FolderEntries(const std::filesystem::path& folde
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// Records what the central error report would show while it lives.
-class ErrorReports {
-public:
-    ErrorReports() {
-        TApplication::Instance()->SetExceptionReporter(
-            [this](const QString&, const QString& message) { messages.push_back(message); });
-    }
-    ~ErrorReports() { TApplication::Instance()->SetExceptionReporter({}); }
-    ErrorReports(const ErrorReports&) = delete;
-    ErrorReports& operator=(const ErrorReports&) = delete;
-
-    std::vector<QString> messages;
-};

@@ -49,14 +49,7 @@ TEST_F(ApplicationErrors, AClickThatRaisesIsReportedWhereItIsHandled) {
                      Guarded([] { throw EIniFileException("Unable to write to /nowhere/x.INI"); }));
     button.resize(80, 30);
     button.show();
-    // A real click: the press and release events go through the application's delivery.
-    const QPointF at(40, 15);
-    QMouseEvent press(QEvent::MouseButtonPress, at, button.mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, button.mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&button, &press);
-    QApplication::sendEvent(&button, &release);
+    ClickThroughApplication(button);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].second, "Unable to write to /nowhere/x.INI");
 }

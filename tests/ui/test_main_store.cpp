@@ -45,31 +45,6 @@ void TypeInto(QLineEdit& box, const std::string& text) {
         SendKey(box, KeyOf(c), QString(QLatin1Char(c)));
 }
 
-// A real mouse click, delivered through the application object, so an error escaping the
-// handler reaches the central report as it does in the program.
-void ClickThroughApplication(QPushButton& button) {
-    const QPointF at(button.width() / 2.0, button.height() / 2.0);
-    QMouseEvent press(QEvent::MouseButtonPress, at, button.mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, button.mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&button, &press);
-    QApplication::sendEvent(&button, &release);
-}
-
-// Errors escaping a handler are recorded instead of shown in a message box.
-class ReportRecorder {
-public:
-    ReportRecorder() {
-        TApplication::Instance()->SetExceptionReporter(
-            [this](const QString&, const QString& message) { Reports.push_back(message); });
-    }
-    ~ReportRecorder() { TApplication::Instance()->SetExceptionReporter({}); }
-    ReportRecorder(const ReportRecorder&) = delete;
-    ReportRecorder& operator=(const ReportRecorder&) = delete;
-    QStringList Reports;
-};
-
 // ---- Without a sensor ----
 
 class StoreOffline : public MainFormTest {
@@ -90,7 +65,7 @@ protected:
         for (auto& box : form->ParamBoxes)
             SetBoxColor(*box, VextorColors::White);
     }
-    ReportRecorder recorder;
+    ErrorReports recorder;
 };
 
 struct ValidationCase {
@@ -151,7 +126,7 @@ TEST_F(StoreOffline, EveryBoxIsValidatedAgainstItsLimitsAndMarkedOnlyWhereItIsSh
         EXPECT_FALSE(f.TimerMem.isActive());
         EXPECT_TRUE(f.AdvSmoothProgressBar2.isHidden());
     }
-    EXPECT_TRUE(recorder.Reports.isEmpty());
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(StoreOffline, TheOutputTypeChoiceTurnsWhiteAtAStoreAttempt) {
@@ -210,8 +185,8 @@ TEST_F(StoreOffline, AConversionErrorOfAClickIsReportedAndEndsTheStoreAtThatSlot
     f.TimerVisualTimer(); // enables "Memorizza dati"
     ASSERT_TRUE(f.SpeedButton8.isEnabled());
     ClickThroughApplication(f.SpeedButton8);
-    ASSERT_EQ(recorder.Reports.size(), 1);
-    EXPECT_EQ(recorder.Reports[0], "'2.5.1' is not a valid floating point value");
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], "'2.5.1' is not a valid floating point value");
     EXPECT_EQ(BoxColor(f.ComboBox1), VextorColors::White);
     EXPECT_EQ(f.Tables.SetupWords[5], 45);
     EXPECT_EQ(BoxColor(*f.ParamBoxes[6]), VextorColors::Red);
@@ -376,7 +351,7 @@ protected:
 
     std::string link;
     std::unique_ptr<SensorSimulator> sim;
-    ReportRecorder recorder;
+    ErrorReports recorder;
 };
 
 TEST_F(StoreLink, AStoreReachesTheEepromAndIsVerified) {
@@ -435,7 +410,7 @@ TEST_F(StoreLink, AStoreReachesTheEepromAndIsVerified) {
     f.SpeedButton7.click();
     EXPECT_TRUE(questions.isEmpty());
     EXPECT_EQ(terminations, 1);
-    EXPECT_TRUE(recorder.Reports.isEmpty());
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(StoreLink, AStoreThatDoesNotReachTheEepromIsAWritingMistake) {
@@ -559,8 +534,8 @@ TEST_F(StoreLink, AConversionErrorRaisesNoRequest) {
     ASSERT_TRUE(SpinUntil([&] { return f.SpeedButton8.isEnabled(); }, 5000));
     const uint64_t writes = sim->RequestCount(0x20);
     ClickThroughApplication(f.SpeedButton8);
-    ASSERT_EQ(recorder.Reports.size(), 1);
-    EXPECT_EQ(recorder.Reports[0], "'2.5.1' is not a valid floating point value");
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], "'2.5.1' is not a valid floating point value");
     EXPECT_EQ(f.Tables.SetupWords[6], 5000); // before the bad slot
     // A raised write would go out before the next poll.
     const uint64_t polls = sim->RequestCount(0x50);
@@ -662,7 +637,7 @@ TEST_F(StoreLink, ChiudiWithYesEndsTheApplicationCleanlyWithTheLinkUp) {
     EXPECT_TRUE(sim->WaitFor([&](const SimCounters& c) { return c.ClientCloses > closes; },
                              std::chrono::milliseconds(5000)));
     form.reset();
-    EXPECT_TRUE(recorder.Reports.isEmpty());
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 } // namespace

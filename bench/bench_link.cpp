@@ -5,6 +5,7 @@
 // The simulated sensor runs as its own process, so its CPU time is not counted.
 #include "link/Comm.h"
 #include "link/Comthread.h"
+#include "platform/PseudoTerminal.h"
 #include "platform/Thread.h"
 
 #include <QCoreApplication>
@@ -111,7 +112,7 @@ void PollPeriodAndCpu(const std::string& simPath) {
     std::vector<Clock::time_point> replies;
     comm.OnRxChar = [&](TThreadComm*, uint32_t count) {
         const uint8_t before = poller ? poller->ReplyOk.Get() : 0;
-        Comm1RxChar(tables, poller.get(), count);
+        ReceiveWaitingBytes(tables, poller.get(), count);
         if (poller && !before && poller->ReplyOk)
             replies.push_back(Clock::now());
     };
@@ -164,18 +165,15 @@ void PollPeriodAndCpu(const std::string& simPath) {
 }
 
 void ReplyLatency() {
-    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::printf("no pseudo-terminal\n");
-        return;
-    }
+    PseudoTerminal pty = OpenPseudoTerminal(/*nonBlocking=*/false);
+    const int master = pty.Master.Get();
     termios t{};
     tcgetattr(master, &t);
     cfmakeraw(&t);
     tcsetattr(master, TCSANOW, &t);
     SensorTables tables;
     TComm comm;
-    comm.SetDeviceName(ptsname(master));
+    comm.SetDeviceName(pty.SlavePath);
     comm.SetBaudRate(br38400);
     TComThread rx(tables, comm, nullptr, /*start=*/false); // the receiver alone
     rx.ExpectedLength = 38;
@@ -183,7 +181,7 @@ void ReplyLatency() {
     Clock::time_point okAt{};
     QEventLoop* waiting = nullptr;
     comm.OnRxChar = [&](TThreadComm*, uint32_t count) {
-        Comm1RxChar(tables, &rx, count);
+        ReceiveWaitingBytes(tables, &rx, count);
         if (rx.ReplyOk && okAt == Clock::time_point{}) {
             okAt = Clock::now();
             if (waiting)
@@ -212,7 +210,6 @@ void ReplyLatency() {
     }
     Stats("last reply byte written to ReplyOk set", latencies);
     comm.Close();
-    close(master);
 }
 
 } // namespace

@@ -52,7 +52,7 @@ Result Feed(int16_t expected, const uint8_t* data, size_t size, uint8_t seed, bo
         // Through the port, as the receive event does it.
         tables.LinkActive = 1;
         port.incoming.assign(data, data + size);
-        Comm1RxChar(tables, &rx, static_cast<uint32_t>(size));
+        ReceiveWaitingBytes(tables, &rx, static_cast<uint32_t>(size));
     } else {
         unsigned state = seed * 2654435761u + 1;
         size_t at = 0;

@@ -6,20 +6,16 @@
 
 #include <exception>
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    SetExceptionSink([this](const QString& message) { ShowException(message); });
+}
+
+TApplication::~TApplication() {
+    SetExceptionSink({});
+}
 
 TApplication* TApplication::Instance() {
     return dynamic_cast<TApplication*>(QCoreApplication::instance());
-}
-
-QString ExceptionMessage(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QString();
-    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -42,10 +38,4 @@ void TApplication::ShowException(const QString& message) {
     QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
     box.exec();
     reporting_ = false;
-}
-
-void ReportException(std::exception_ptr error) {
-    const QString message = ExceptionMessage(error);
-    if (TApplication* app = TApplication::Instance())
-        app->ShowException(message);
 }

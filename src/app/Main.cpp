@@ -2,15 +2,15 @@
 #include "app/Main.h"
 
 #include "app/About.h"
-#include "app/Application.h"
 #include "app/Windows.h"
 #include "config/Saverec.h"
+#include "diag/Diagnose.h"
 #include "ident/Pwd.h"
-#include "link/Diagnose.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Regional.h"
-#include "platform/Taskbar.h"
+#include "runtime/ErrorGuard.h"
+#include "runtime/Taskbar.h"
 #include "runtime/Translation.h"
 
 #include <QAbstractItemView>
@@ -34,55 +34,7 @@
 #include <exception>
 #include <utility>
 
-// ---- Colours and hints ----
-
-QColor VextorColors::ButtonFace() {
-    return QApplication::palette().color(QPalette::Button);
-}
-
-void SetBoxColor(QWidget& box, const QColor& colour) {
-    QPalette palette = box.palette();
-    if (palette.color(QPalette::Base) == colour && palette.color(QPalette::Button) == colour)
-        return;
-    palette.setColor(QPalette::Base, colour);
-    palette.setColor(QPalette::Button, colour); // a choice box that cannot be typed into
-    box.setPalette(palette);
-}
-
-QColor BoxColor(const QWidget& box) {
-    return box.palette().color(QPalette::Base);
-}
-
-void SetPanelColor(QWidget& panel, const QColor& colour) {
-    QPalette palette = panel.palette();
-    palette.setColor(QPalette::Window, colour);
-    panel.setPalette(palette);
-    panel.setAutoFillBackground(true);
-}
-
 namespace {
-
-// Shows every hint for a fixed time (Qt's own time depends on the text's length). A widget that
-// sets its own duration keeps it.
-class HintDuration : public QObject {
-public:
-    explicit HintDuration(QObject* parent) : QObject(parent) {}
-    int VisibleMs = 15000;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip || !watched->isWidgetType())
-            return false;
-        auto* widget = static_cast<QWidget*>(watched);
-        if (widget->toolTip().isEmpty() || widget->toolTipDuration() >= 0)
-            return false; // the parent's hint, or the widget's own duration
-        const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), VisibleMs);
-        return true;
-    }
-};
-
-QPointer<HintDuration> g_hints;
 
 // Runs an action when the watched widget is double-clicked with the left button; the widget
 // still gets the click.
@@ -104,23 +56,6 @@ private:
 };
 
 } // namespace
-
-void SetApplicationHints(const QColor& colour, int visibleMs) {
-    QPalette palette = QToolTip::palette();
-    palette.setColor(QPalette::ToolTipBase, colour);
-    palette.setColor(QPalette::ToolTipText, VextorColors::Black);
-    QToolTip::setPalette(palette);
-    if (g_hints == nullptr && QCoreApplication::instance() != nullptr) {
-        g_hints = new HintDuration(QCoreApplication::instance()); // owned by the application
-        QCoreApplication::instance()->installEventFilter(g_hints);
-    }
-    if (g_hints != nullptr)
-        g_hints->VisibleMs = visibleMs;
-}
-
-int ApplicationHintVisibleMs() {
-    return g_hints != nullptr ? g_hints->VisibleMs : -1;
-}
 
 // ---- Reply hooks ----
 
@@ -147,50 +82,7 @@ QFont Tahoma(int cellHeight, bool bold = false) {
     return DesignFont(cellHeight, bold);
 }
 
-int Be16(const QByteArray& table, int offset) {
-    return (static_cast<uint8_t>(table[offset]) << 8) | static_cast<uint8_t>(table[offset + 1]);
-}
-
-// The font's Windows metrics: units per em and the ascent and descent that make its cell.
-struct WindowsMetrics {
-    int UnitsPerEm = 0;
-    int WinAscent = 0;
-    int WinDescent = 0;
-};
-WindowsMetrics MetricsOf(const QFont& font) {
-    const QRawFont raw = QRawFont::fromFont(font);
-    const QByteArray head = raw.fontTable("head");
-    const QByteArray os2 = raw.fontTable("OS/2");
-    if (head.size() < 20 || os2.size() < 78)
-        return {};
-    return {Be16(head, 18), Be16(os2, 74), Be16(os2, 76)};
-}
-
-int CellOf(const WindowsMetrics& m, int ppem) {
-    return static_cast<int>(std::lround(double(ppem) * m.WinAscent / m.UnitsPerEm)) +
-           static_cast<int>(std::lround(double(ppem) * m.WinDescent / m.UnitsPerEm));
-}
-
 } // namespace
-
-QFont DesignFont(int cellHeight, bool bold) {
-    QFont font = FontOfCellHeight(QStringLiteral("Tahoma"), cellHeight, bold);
-    const WindowsMetrics m = MetricsOf(font);
-    if (m.UnitsPerEm <= 0 || m.WinAscent + m.WinDescent <= 0)
-        return font; // no Windows metrics: the toolkit's cell height stands
-    int ppem = 1;
-    while (CellOf(m, ppem + 1) <= cellHeight)
-        ++ppem;
-    font.setPixelSize(ppem);
-    return font;
-}
-
-int DesignCellHeight(const QFont& font) {
-    const WindowsMetrics m = MetricsOf(font);
-    if (m.UnitsPerEm <= 0 || m.WinAscent + m.WinDescent <= 0)
-        return QFontMetrics(font).height();
-    return CellOf(m, font.pixelSize());
-}
 
 namespace {
 
@@ -462,7 +354,7 @@ void TMainForm::FormCreate() {
     CreateSlotControls();
     // 6. Batch and serial number.
     PlaceIdentification();
-    // 7.
+    // 7. The first showing still has to read the settings.
     FirstShow = 1;
 }
 
@@ -685,21 +577,21 @@ void TMainForm::FormShow() {
     CaptionCreatedControls();
     // 5. The port search starts at the next tick of TimerConnect.
     Search.Start();
-    // 6.
+    // 6. The display tick runs from now on.
     TimerVisual.start();
     // 7. "Cilindro".
     ComboBox2.setCurrentIndex(0);
-    // 8.
+    // 8. At the first showing nothing has been edited yet.
     if (FirstShow == 1) {
         FirstShow = 0;
         Tables.DataModified = 0;
     }
-    // 9.
+    // 9. No store or read sequence is under way.
     StoreStep = 0;
     ReadStep = 0;
-    // 10.
+    // 10. Their progress bar is hidden.
     AdvSmoothProgressBar2.hide();
-    // 11.
+    // 11. The message strip says "Pronto".
     ShowMessage("Mes03", VextorColors::White);
 }
 
@@ -726,16 +618,15 @@ void TMainForm::ShowMessage(std::string_view key, const QColor& colour) {
 void TMainForm::FormDestroy() {
     // 1. The poller uses the port and the tables: it goes first.
     Search.StopPoller();
-    // 2.
+    // 2. Then the port closes.
     Comm1.Close();
     // 3. The desktop's panels come back.
     try {
         ShowTaskbar(*this);
     } catch (...) {
-        if (TApplication* app = TApplication::Instance())
-            app->ShowException(ExceptionMessage(std::current_exception()));
+        ReportException(std::current_exception());
     }
-    // 4.
+    // 4. The controls created at FormCreate go.
     for (auto* group : {&ParamLabels, &StatusLabels})
         for (auto& label : *group)
             label.reset();
@@ -752,7 +643,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // ---- Link ----
 
 void TMainForm::Comm1RxChar(uint32_t count) {
-    ::Comm1RxChar(Tables, Search.ComThread(), count);
+    ReceiveWaitingBytes(Tables, Search.ComThread(), count);
 }
 
 void TMainForm::TimerConnectTimer() {

@@ -181,13 +181,13 @@ bool TMainForm::ParamBoxKeyPress(int slot, QKeyEvent& event) {
         return false;
     else
         key = text.at(0);
-    // 1.
+    // 1. Any key counts as an edit: "Chiudi" asks before leaving.
     Tables.DataModified = 1;
     // 2. The numeric keypad follows the box the user types into.
     const SlotLimits limits = ParamLimits(slot, ComboBox1.currentIndex());
     if (PrimeKeypad)
         PrimeKeypad(slot, KeypadCode(slot), limits.Min, limits.Max);
-    // 3.
+    // 3. Enter passes to the box unchanged.
     if (key == QLatin1Char('\r'))
         return false;
     // 4. Digits and backspace; slots 9 to 13 also take the decimal separator.

@@ -3,10 +3,10 @@
 // fresh copy; the message strip that reports the outcome.
 #include "app/Main.h"
 
-#include "app/Application.h"
 #include "link/Comthread.h"
 #include "model/Format.h"
 #include "platform/Convert.h"
+#include "runtime/ErrorGuard.h"
 
 #include <exception>
 #include <optional>
@@ -63,7 +63,7 @@ void TMainForm::PaintParamBoxes(const QColor& colour) {
 }
 
 void TMainForm::SpeedButton8Click() {
-    // 1.
+    // 1. The output type choice agrees with the sensor again.
     SetBoxColor(ComboBox1, VextorColors::White);
     // 2. Every slot is looked at, so every valid one is taken over. A box that does not convert
     // raises here: the slots before it are handled, no request goes out.
@@ -82,7 +82,7 @@ void TMainForm::SpeedButton8Click() {
     const bool linked = Tables.LinkActive == 1 && Search.ComThread() != nullptr;
     // 3. The working values take the valid slots even when a slot failed.
     RaiseIfLinked(ReqWriteSetup);
-    // 4.
+    // 4. Only a set without invalid visible values is stored and verified.
     if (!allowed || !linked)
         return;
     PaintParamBoxes(VextorColors::White);

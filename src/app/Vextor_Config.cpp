@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/Windows.h"
 #include "platform/Thread.h"
+#include "runtime/ErrorGuard.h"
 #include "runtime/Form.h"
 
 #include <QFont>

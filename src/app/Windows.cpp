@@ -3,9 +3,9 @@
 #include "app/About.h"
 #include "app/Main.h"
 #include "config/Saverec.h"
+#include "diag/Diagnose.h"
 #include "ident/Pwd.h"
 #include "ident/Sn.h"
-#include "link/Diagnose.h"
 
 #include <memory>
 #include <string>

@@ -1,12 +1,12 @@
 #include "config/Saverec.h"
 
-#include "app/Application.h"
-#include "app/Main.h"
 #include "link/Comthread.h"
 #include "model/SensorTables.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Regional.h"
+#include "runtime/ErrorGuard.h"
+#include "runtime/Look.h"
 #include "runtime/Translation.h"
 
 #include <QDir>

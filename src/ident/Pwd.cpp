@@ -1,7 +1,7 @@
 #include "ident/Pwd.h"
 
-#include "app/Application.h"
-#include "app/Main.h"
+#include "runtime/ErrorGuard.h"
+#include "runtime/Look.h"
 
 #include <QShowEvent>
 #include <QStyle>

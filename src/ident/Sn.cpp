@@ -1,11 +1,11 @@
 #include "ident/Sn.h"
 
-#include "app/Application.h"
-#include "app/Main.h"
 #include "link/Comthread.h"
 #include "model/Format.h"
 #include "model/SensorTables.h"
 #include "platform/Convert.h"
+#include "runtime/ErrorGuard.h"
+#include "runtime/Look.h"
 
 #include <QShowEvent>
 #include <QStyle>
@@ -112,7 +112,7 @@ void TSNForm::SpeedButton1Click() {
     if (tables_.LinkActive == 1)
         if (TComThread* poller = currentPoller_ ? currentPoller_() : nullptr)
             poller->RaiseRequest(ReqWriteInfo);
-    // 7.
+    // 7. The main window re-reads the identification at its next tick.
     Confirmed = true;
     hide();
 }

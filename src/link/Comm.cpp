@@ -1,12 +1,15 @@
 #include "link/Comm.h"
 
 #include "platform/Exception.h"
+#include "platform/LinkLog.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -23,23 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A descriptor closed when it goes out of scope unless released.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const noexcept { return fd_; }
-    int Release() noexcept { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 struct RateCode {
     uint32_t rate;
@@ -157,6 +143,35 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
 
 constexpr int ReadTotalTimeoutMs = 1000;
 constexpr short HangUp = POLLHUP | POLLERR | POLLNVAL;
+
+// The category of an errno from open() and the checks after it.
+PortFault OpenFaultOf(int error) {
+    switch (error) {
+    case 0:
+        return PortFault::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PortFault::NotFound;
+    case EBUSY:
+        return PortFault::InUse;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortFault::NoPermission;
+    case ENOTTY:
+        return PortFault::NotATerminal;
+    default:
+        return PortFault::IoError;
+    }
+}
+
+// The category of an errno from read() or write(): a device that has gone away reports EIO
+// (a pseudo-terminal whose far end closed, a pulled USB adapter) or ENODEV/ENXIO.
+PortFault IoFaultOf(int error) {
+    return error == EIO || error == ENODEV || error == ENXIO ? PortFault::HangUp
+                                                             : PortFault::IoError;
+}
 
 } // namespace
 
@@ -295,6 +310,51 @@ TThreadComm::~TThreadComm() {
     }
 }
 
+const char* PortFaultText(PortFault fault) noexcept {
+    switch (fault) {
+    case PortFault::None:
+        return "no error";
+    case PortFault::NotFound:
+        return "no such device";
+    case PortFault::InUse:
+        return "in use by another program";
+    case PortFault::NoPermission:
+        return "no permission (add your user to the dialout group)";
+    case PortFault::NotATerminal:
+        return "not a serial line";
+    case PortFault::HangUp:
+        return "hang-up (the device has gone)";
+    case PortFault::IoError:
+        return "I/O error";
+    case PortFault::TimeOut:
+        return "time-out (the line did not move)";
+    }
+    return "unknown";
+}
+
+PortFault TThreadComm::LastOpenFault() const {
+    return OpenFaultOf(LastOpenError());
+}
+
+PortFault TThreadComm::LastIoFault() const {
+    std::lock_guard lock(*lock_);
+    return ioFault_;
+}
+
+int TThreadComm::LastIoError() const {
+    std::lock_guard lock(*lock_);
+    return ioError_;
+}
+
+void TThreadComm::NoteIoFault(PortFault fault, int error) {
+    if (fault == ioFault_ && error == ioError_)
+        return; // said once
+    ioFault_ = fault;
+    ioError_ = error;
+    qCDebug(lcLink, "%s (%s): transfer stopped: %s%s%s", deviceName_.c_str(), devicePath_.c_str(),
+            PortFaultText(fault), error ? ", " : "", error ? std::strerror(error) : "");
+}
+
 int TThreadComm::LastOpenError() const {
     std::lock_guard lock(*lock_);
     return lastOpenError_;
@@ -314,12 +374,19 @@ void TThreadComm::Open() {
     std::lock_guard lock(*lock_);
     if (open_.load(std::memory_order_relaxed))
         Raise(CommError::PortAssigned, -1);
-    if (!CreateHandle())
+    if (!CreateHandle()) {
+        qCDebug(lcLink, "%s (%s): not opened: %s, %s", deviceName_.c_str(), devicePath_.c_str(),
+                PortFaultText(OpenFaultOf(lastOpenError_)), std::strerror(lastOpenError_));
         return;
+    }
+    ioFault_ = PortFault::None;
+    ioError_ = 0;
     try {
         UpdateCommTimeouts();
         UpdateDataControlBlock();
     } catch (...) {
+        qCDebug(lcLink, "%s (%s): line settings refused: %s", deviceName_.c_str(),
+                devicePath_.c_str(), LogText(std::current_exception()));
         // Closed again, so that the next Open tries the device afresh instead of reporting
         // "Port already assigned" until somebody calls Close.
         device_.reset();
@@ -508,8 +575,10 @@ int TThreadComm::Write(const void* buffer, int count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
-            break; // EIO: the device has gone
+        if (n < 0 && errno != EAGAIN) {
+            NoteIoFault(IoFaultOf(errno), errno);
+            break;
+        }
         // The driver's buffer is full: wait until it takes more, but no longer than the bytes
         // queued and still to go need on the line. A line that does not move ends the write.
         int queued = 0;
@@ -522,8 +591,14 @@ int TThreadComm::Write(const void* buffer, int count) {
         const int r = ::poll(&pfd, 1, timeoutMs);
         if (r < 0 && errno == EINTR)
             continue;
-        if (r <= 0 || (pfd.revents & HangUp))
+        if (r < 0) {
+            NoteIoFault(PortFault::IoError, errno);
             break;
+        }
+        if (r == 0 || (pfd.revents & HangUp)) {
+            NoteIoFault(r == 0 ? PortFault::TimeOut : PortFault::HangUp, 0);
+            break;
+        }
     }
     return done;
 }
@@ -551,19 +626,27 @@ int TThreadComm::Read(void* buffer, int count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
-            break; // EIO: the device has gone
-        if (readable)
-            break; // readable yet empty: hung up
-        const int timeoutMs = RemainingMs(deadline);
-        if (timeoutMs == 0)
+        if (n < 0 && errno != EAGAIN) {
+            NoteIoFault(IoFaultOf(errno), errno);
             break;
+        }
+        if (readable) {
+            NoteIoFault(PortFault::HangUp, 0); // readable yet empty: hung up
+            break;
+        }
+        const int timeoutMs = RemainingMs(deadline);
+        if (timeoutMs == 0) {
+            NoteIoFault(PortFault::TimeOut, 0);
+            break;
+        }
         pollfd pfd{fd, POLLIN, 0};
         const int r = ::poll(&pfd, 1, timeoutMs);
         if (r < 0 && errno == EINTR)
             continue;
-        if (r <= 0)
-            break;       // time-out (or a poll that cannot work)
+        if (r <= 0) {
+            NoteIoFault(r == 0 ? PortFault::TimeOut : PortFault::IoError, r == 0 ? 0 : errno);
+            break;
+        }
         readable = true; // read once more: bytes may still be there beside a hang-up
     }
     return got;
@@ -846,8 +929,10 @@ void TCommEventThread::Execute() {
             continue;
         if (r < 0 || Terminated() || fds[0].revents)
             return;
-        if (fds[1].revents & HangUp)
+        if (fds[1].revents & HangUp) {
+            qCDebug(lcLink, "port watcher: the device hung up");
             return;
+        }
         const int waiting = QueuedInput(device_);
         if (waiting < 0)
             return;

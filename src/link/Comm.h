@@ -233,6 +233,10 @@ public:
     // errno of the last Open that left the port closed (ENOENT, EBUSY, EACCES, ENOTTY, ...);
     // 0 after an Open that succeeded.
     int LastOpenError() const;
+    // The same as a category.
+    PortFault LastOpenFault() const;
+    PortFault LastIoFault() const override;
+    int LastIoError() const override;
     // The device path the last Open tried (DeviceName mapped by the port-name rules).
     std::string DevicePath() const;
     // How "COMn" names map to devices (default: /dev and /sys/class/tty, no settings file).
@@ -319,6 +323,7 @@ private:
     template <typename T> void SetLineField(T& field, T value);
     template <typename T> void SetWhileClosed(T& field, T value);
     void StartWatcher();
+    void NoteIoFault(PortFault fault, int error); // under lock_
     void DetachWatcher();
     TComStat LineStatus() const;
 
@@ -332,6 +337,8 @@ private:
     std::shared_ptr<CommWatchLink> link_; // the current watcher's link; under lock_
     uint32_t writeByteMicros_ = 0;        // write time-out per byte; under lock_
     int lastOpenError_ = 0;               // under lock_
+    PortFault ioFault_ = PortFault::None; // under lock_: why the last Read or Write stopped
+    int ioError_ = 0;                     // under lock_: its errno, 0 for none
     std::string devicePath_;              // under lock_
     PortNameContext portNames_;           // under lock_
 

@@ -1,6 +1,7 @@
 #include "link/Comthread.h"
 
 #include "link/Time.h"
+#include "platform/LinkLog.h"
 
 #include <algorithm>
 #include <chrono>
@@ -52,11 +53,11 @@ void TComThread::Execute() {
 
 void TComThread::PollStep() noexcept {
     switch (PollState.Get()) {
-    case Starting:
+    case State::Starting:
         if (TickElapsed(StartTick) > StartDelayMs)
-            PollState = Selecting;
+            PollState = State::Selecting;
         break;
-    case Selecting: {
+    case State::Selecting: {
         TxCommand = 0;
         const uint32_t pending = RequestFlags.load(std::memory_order_acquire);
         if (pending != 0) {
@@ -76,37 +77,48 @@ void TComThread::PollStep() noexcept {
             TxLength = static_cast<int16_t>(SensorFrame::RequestLength(TxCommand));
             // Takes effect in the receiver at once, also for a frame it is collecting.
             ExpectedLength = static_cast<int16_t>(SensorFrame::ReplyLength(TxCommand));
-            PollState = Sending;
+            PollState = State::Sending;
         }
         break;
     }
-    case Sending:
+    case State::Sending:
         SendRequest();
         break;
-    case AwaitingReply:
+    case State::AwaitingReply:
         if (ReplyOk) {
             ReplyTick = TickNow();
             PauseTick = ReplyTick;
-            PollState = Pausing;
+            PollState = State::Pausing;
         } else if (TickElapsed(ReplyTick) > ReplyWaitMs) {
             LinkCounters.Timeouts = LinkCounters.Timeouts + 1;
-            PollState = LinkLost;
+            PollState = State::LinkLost;
         }
         break;
-    case Pausing:
+    case State::Pausing:
         if (TickElapsed(PauseTick) > PauseMs)
-            PollState = Selecting;
+            PollState = State::Selecting;
         break;
-    case LinkLost:
+    case State::LinkLost:
+        LogLinkLost();
         tables_.LinkActive = 0;
         port_.Close();
         LinkCounters.LinksLost = LinkCounters.LinksLost + 1;
-        PollState = Selecting;
+        PollState = State::Selecting;
         break;
     default:
-        PollState = Selecting;
+        PollState = State::Selecting;
         break;
     }
+}
+
+void TComThread::LogLinkLost() const noexcept {
+    const PortFault fault = port_.LastIoFault();
+    qCDebug(lcLink,
+            "link lost: no good reply to 0x%02X within %u ms%s%s (sent %d, good %d, checksum "
+            "errors %d)",
+            TxCommand, ReplyWaitMs, fault == PortFault::None ? "" : "; the port reports ",
+            fault == PortFault::None ? "" : PortFaultText(fault), LinkCounters.FramesSent.Get(),
+            LinkCounters.RepliesGood.Get(), LinkCounters.ChecksumErrors.Get());
 }
 
 void TComThread::SendRequest() noexcept {
@@ -116,7 +128,7 @@ void TComThread::SendRequest() noexcept {
     port_.Write(TxFrame.data(), TxLength); // a failed write simply gets no reply
     LinkCounters.FramesSent = LinkCounters.FramesSent + 1;
     ReplyTick = TickNow();
-    PollState = AwaitingReply;
+    PollState = State::AwaitingReply;
 }
 
 void TComThread::ReceiveBytes(int count) noexcept {
@@ -174,7 +186,7 @@ void TComThread::DispatchReply(uint8_t command) noexcept {
         SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
 }
 
-void Comm1RxChar(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept {
+void ReceiveWaitingBytes(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept {
     if (count == 0)
         return;
     if (tables.LinkActive && comThread)

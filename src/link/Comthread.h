@@ -29,16 +29,6 @@ enum RequestBits : uint32_t {
     ReqWriteInfo = 0x100,   // 0x25
 };
 
-// States of the request state machine.
-enum PollStates : int8_t {
-    Starting = 0,
-    Selecting = 1,
-    Sending = 2,
-    AwaitingReply = 3,
-    Pausing = 4,
-    LinkLost = 5,
-};
-
 // Counted by the poller (sent, time-outs, losses) and by the receiver (good, bad checksum).
 // They start at 0 in every new poller and are never reset.
 struct TLinkCounters {
@@ -51,6 +41,16 @@ struct TLinkCounters {
 
 class TComThread : public TThread {
 public:
+    // States of the request state machine.
+    enum class State : int8_t {
+        Starting = 0,      // until the first request may go out
+        Selecting = 1,     // choosing the next request
+        Sending = 2,       // writing it
+        AwaitingReply = 3, // until ReplyOk or the reply time-out
+        Pausing = 4,       // after a good reply
+        LinkLost = 5,      // no reply: close the port
+    };
+
     static constexpr uint32_t StartDelayMs = 1000; // first request no sooner than this
     static constexpr uint32_t IdlePollMs = 500;    // 0x50 interval when nothing is pending
     static constexpr uint32_t ReplyWaitMs = 2000;  // a reply later than this loses the link
@@ -82,7 +82,7 @@ public:
     // Poller state. Fields the UI thread reads (statistics window, tests) are shared values.
     std::array<uint8_t, 52> TxFrame{};
     int16_t TxLength = 0;
-    SharedValue<int8_t> PollState{Starting};
+    SharedValue<State> PollState{State::Starting};
     std::atomic<uint32_t> RequestFlags{0};
     uint8_t TxCommand = 0;
     uint32_t StartTick = 0;
@@ -103,6 +103,7 @@ protected:
 
 private:
     void SendRequest() noexcept;
+    void LogLinkLost() const noexcept;
     void AssembleByte(uint8_t b) noexcept;
 
     SensorTables& tables_;
@@ -111,8 +112,8 @@ private:
     std::array<uint8_t, ReceiveBufferSize> rxBuffer_{};
 };
 
-// The main window's receive handler, bound to the port's OnRxChar: count bytes are waiting.
+// What the port's receive event does (the main window's Comm1RxChar): count bytes are waiting.
 // While the link is active the poller's receiver reads them; otherwise they stay queued and are
 // read with the next event after the link has come up. Either way RxSeen tells the port search
 // that something answered its probe.
-void Comm1RxChar(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept;
+void ReceiveWaitingBytes(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept;

@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "platform/UniqueFd.h"
+
 #include "platform/Exception.h"
 
 #include <atomic>
@@ -274,27 +276,6 @@ bool IsWritableValue(std::string_view value) {
 // The file
 
 namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return fd_; }
-    int Release() { return std::exchange(fd_, -1); }
-    void Reset(int fd) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
 
 // Removes the temporary file unless it has been renamed into place.
 class TemporaryFile {

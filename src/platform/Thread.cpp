@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include "platform/LinkLog.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -104,6 +106,8 @@ public:
                 (*op)();
             } catch (...) {
                 // A hand-off must not take the event loop down; the worker learns nothing of it.
+                qCDebug(lcLink, "a hand-off to the UI thread raised: %s",
+                        LogText(std::current_exception()));
             }
             lock.lock();
             t->handOffState_ = TThread::HandOffState::Done;
@@ -179,6 +183,8 @@ void TThread::Body() {
         Execute();
     } catch (...) {
         // A worker's body ends quietly; the owner sees Finished().
+        qCDebug(lcLink, "a worker thread ended by an exception: %s",
+                LogText(std::current_exception()));
     }
     auto& q = HandOffQueue::Get();
     std::unique_ptr<TThread> self;

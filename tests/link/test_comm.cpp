@@ -3,6 +3,7 @@
 #include "SensorSim.h"
 #include "link/Comm.h"
 #include "platform/Exception.h"
+#include "platform/PseudoTerminal.h"
 #include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
@@ -40,21 +41,12 @@ namespace {
 // A pseudo-terminal: the test is the far end on the master side.
 class Pty {
 public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        char name[128] = {};
-        if (::ptsname_r(master_, name, sizeof name) != 0)
-            throw std::runtime_error("ptsname_r failed");
-        slave_ = name;
-    }
+    Pty() : pair_(OpenPseudoTerminal(/*nonBlocking=*/true)), master_(pair_.Master.Get()) {}
     ~Pty() { HangUp(); }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 
-    const std::string& SlavePath() const { return slave_; }
+    const std::string& SlavePath() const { return pair_.SlavePath; }
 
     // Sends every byte (the far end writing to the line).
     void Send(const Bytes& bytes) {
@@ -98,14 +90,13 @@ public:
     }
     // The far end goes away: the slave side sees a hang-up.
     void HangUp() {
-        if (master_ >= 0)
-            ::close(master_);
+        pair_.Master.Reset();
         master_ = -1;
     }
 
 private:
-    int master_ = -1;
-    std::string slave_;
+    PseudoTerminal pair_;
+    int master_ = -1; // pair_.Master's descriptor, -1 after HangUp
 };
 
 // A descriptor of our own on a terminal, to look at (and tamper with) its line settings.

@@ -40,14 +40,14 @@ protected:
         const auto reply = MakeReply(command, SensorFrame::ReplyLength(command));
         poller->FeedBytes(reply.data(), static_cast<int>(reply.size()));
         Step(); // AwaitingReply sees ReplyOk
-        ASSERT_EQ(poller->PollState, Pausing);
+        ASSERT_EQ(poller->PollState, TComThread::State::Pausing);
     }
     // Answers the last request and lets the pause run out.
     void AnswerAndPause(uint8_t command) {
         Answer(command);
         Advance(TComThread::PauseMs + 1);
         Step();
-        ASSERT_EQ(poller->PollState, Selecting);
+        ASSERT_EQ(poller->PollState, TComThread::State::Selecting);
     }
 
     ManualClock clock;
@@ -61,7 +61,7 @@ TEST_F(PollerTest, FirstRequestGoesOutOnlyAfterMoreThan1000ms) {
     poller->RaiseRequest(ReqReadSetup | ReqReadInfo);
     Advance(1000);
     Step(3);
-    EXPECT_EQ(poller->PollState, Starting);
+    EXPECT_EQ(poller->PollState, TComThread::State::Starting);
     EXPECT_TRUE(port.writes.empty());
     Advance(1);
     StepUntilSent();
@@ -142,7 +142,7 @@ TEST_F(PollerTest, AReplyAt1999msKeepsTheLink) {
     StepUntilSent();
     Advance(1999);
     Step();
-    EXPECT_EQ(poller->PollState, AwaitingReply);
+    EXPECT_EQ(poller->PollState, TComThread::State::AwaitingReply);
     Answer(0x50);
     EXPECT_EQ(tables.LinkActive, 1);
     EXPECT_EQ(poller->LinkCounters.Timeouts, 0);
@@ -163,7 +163,7 @@ TEST_F(PollerTest, NoReplyWithin2000msLosesTheLink) {
     EXPECT_EQ(port.closes, 1);
     EXPECT_EQ(poller->LinkCounters.LinksLost, 1);
     EXPECT_EQ(poller->LinkCounters.FramesSent, 1);
-    EXPECT_EQ(poller->PollState, Selecting);
+    EXPECT_EQ(poller->PollState, TComThread::State::Selecting);
 }
 
 TEST_F(PollerTest, ABadChecksumReplyEndsInTheTimeOut) {
@@ -186,7 +186,7 @@ TEST_F(PollerTest, ASampleFrameWhileReadingSetupIsTakenAsTheReply) {
     const auto sample = MakeReply(0x70);
     poller->FeedBytes(sample.data(), 38);
     Step();
-    EXPECT_EQ(poller->PollState, Pausing);
+    EXPECT_EQ(poller->PollState, TComThread::State::Pausing);
     EXPECT_EQ(tables.SetupReceived, 0);
 }
 
@@ -195,7 +195,7 @@ TEST_F(PollerTest, TimesAreRightAcrossTheTickWrap) {
     poller->RaiseRequest(ReqReadSetup);
     Advance(1000); // 500 ms after the wrap
     Step();
-    EXPECT_EQ(poller->PollState, Starting);
+    EXPECT_EQ(poller->PollState, TComThread::State::Starting);
     Advance(1);
     StepUntilSent();
     EXPECT_EQ(port.Commands(), (std::vector<int>{0x10}));
@@ -206,7 +206,7 @@ TEST_F(PollerTest, CountersStartAtZeroInEveryNewPoller) {
     StepUntilSent();
     Create(clock.now);
     EXPECT_EQ(poller->LinkCounters.FramesSent, 0);
-    EXPECT_EQ(poller->PollState, Starting);
+    EXPECT_EQ(poller->PollState, TComThread::State::Starting);
     EXPECT_EQ(poller->ExpectedLength, 0);
 }
 

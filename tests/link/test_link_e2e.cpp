@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+
 #include <memory>
+#include <mutex>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -21,7 +26,7 @@ protected:
         comm.SetDeviceName(sim.SlavePath());
         comm.SetBaudRate(br38400);
         comm.OnRxChar = [this](TThreadComm*, uint32_t count) {
-            Comm1RxChar(tables, poller.get(), count);
+            ReceiveWaitingBytes(tables, poller.get(), count);
         };
         comm.Open();
         ASSERT_TRUE(comm.Enabled());
@@ -170,6 +175,80 @@ TEST_F(LinkTest, UnpluggedSensorEndsTheLinkWithoutSpinning) {
     EXPECT_FALSE(comm.Enabled());
     // The UI thread keeps turning: nothing is delivered any more, nothing crashes.
     SpinUntil([] { return false; }, 300);
+}
+
+// Collects the messages of the link's log while it lives, with the log switched on as
+// QT_LOGGING_RULES="vextor.link.debug=true" does.
+class LinkLogLines {
+public:
+    LinkLogLines() {
+        QLoggingCategory::setFilterRules(QStringLiteral("vextor.link.debug=true"));
+        Lines().clear();
+        previous_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString& message) {
+                if (context.category && std::string(context.category) == "vextor.link") {
+                    std::lock_guard lock(Mutex());
+                    Lines().push_back(message.toStdString());
+                }
+            });
+    }
+    ~LinkLogLines() {
+        qInstallMessageHandler(previous_);
+        QLoggingCategory::setFilterRules(QString());
+    }
+    LinkLogLines(const LinkLogLines&) = delete;
+    LinkLogLines& operator=(const LinkLogLines&) = delete;
+
+    // The lines that contain text.
+    std::vector<std::string> With(const std::string& text) const {
+        std::lock_guard lock(Mutex());
+        std::vector<std::string> found;
+        for (const std::string& line : Lines())
+            if (line.find(text) != std::string::npos)
+                found.push_back(line);
+        return found;
+    }
+
+private:
+    static std::vector<std::string>& Lines() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    QtMessageHandler previous_;
+};
+
+// A technician who switches the log on sees why the link dropped, in one line.
+TEST_F(LinkTest, TheLogNamesTheCauseOfALinkLoss) {
+    {
+        LinkLogLines log;
+        ConnectAndPoll();
+        SimFaults silent;
+        silent.Silent = true;
+        sim.SetFaults(silent);
+        ASSERT_TRUE(SpinUntil([&] { return poller->LinkCounters.LinksLost == 1; }, 20000));
+        const auto lost = log.With("link lost");
+        ASSERT_EQ(lost.size(), 1u);
+        EXPECT_NE(lost[0].find("no good reply to 0x50 within 2000 ms"), std::string::npos)
+            << lost[0];
+    }
+    // Unplugged: the port itself says why its transfers stopped.
+    poller.reset();
+    sim.SetFaults({});
+    sim.Replug();
+    comm.Open();
+    ASSERT_TRUE(comm.Enabled());
+    LinkLogLines log;
+    ConnectAndPoll();
+    sim.Unplug();
+    ASSERT_TRUE(SpinUntil([&] { return poller->LinkCounters.LinksLost == 1; }, 20000));
+    const auto lost = log.With("link lost");
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_NE(lost[0].find("hang-up"), std::string::npos) << lost[0];
+    EXPECT_EQ(comm.LastIoFault(), PortFault::HangUp);
 }
 
 TEST_F(LinkTest, StoppingThePollerWhileItsHandOffIsPendingReturnsPromptly) {

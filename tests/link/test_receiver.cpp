@@ -154,7 +154,7 @@ TEST(Receiver, ReadsAnnouncedBytesInPortionsOf1024) {
     tables.LinkActive = 1;
     port.incoming.assign(3000, 0x00);
     std::copy(kStatus.begin(), kStatus.end(), port.incoming.end() - 38);
-    Comm1RxChar(tables, &rx, 3000);
+    ReceiveWaitingBytes(tables, &rx, 3000);
     EXPECT_EQ(port.readSizes, (std::vector<int>{1024, 1024, 952}));
     EXPECT_EQ(tables.StatusWords[2], 253);
     EXPECT_EQ(tables.RxSeen, 1);
@@ -166,12 +166,12 @@ TEST(Receiver, AReadThatReturnsNothingEndsTheBatch) {
     TComThread rx(tables, port, nullptr, false);
     tables.LinkActive = 1;
     port.incoming.assign(100, 0x00); // announced 3000, only 100 there
-    Comm1RxChar(tables, &rx, 3000);
+    ReceiveWaitingBytes(tables, &rx, 3000);
     // The short first portion is fed; the second read gets nothing and ends the batch.
     EXPECT_EQ(port.readSizes, (std::vector<int>{1024, 1024}));
     port.open = false;
     port.readSizes.clear();
-    Comm1RxChar(tables, &rx, 50);
+    ReceiveWaitingBytes(tables, &rx, 50);
     EXPECT_EQ(port.readSizes, (std::vector<int>{50}));
 }
 
@@ -181,19 +181,19 @@ TEST(Receiver, WithTheLinkDownBytesStayQueuedUntilItIsUp) {
     TComThread rx(tables, port, nullptr, false);
     rx.ExpectedLength = 38;
     port.incoming.assign(kStatus.begin(), kStatus.end());
-    Comm1RxChar(tables, &rx, 38);
+    ReceiveWaitingBytes(tables, &rx, 38);
     EXPECT_TRUE(port.readSizes.empty());
     EXPECT_EQ(tables.RxSeen, 1);
     tables.LinkActive = 1;
-    Comm1RxChar(tables, &rx, 38);
+    ReceiveWaitingBytes(tables, &rx, 38);
     EXPECT_EQ(tables.StatusWords[2], 253);
 }
 
 TEST(Receiver, ACountOfZeroDoesNothing) {
     SensorTables tables;
-    Comm1RxChar(tables, nullptr, 0);
+    ReceiveWaitingBytes(tables, nullptr, 0);
     EXPECT_EQ(tables.RxSeen, 0);
-    Comm1RxChar(tables, nullptr, 5); // no poller yet: the search only needs RxSeen
+    ReceiveWaitingBytes(tables, nullptr, 5); // no poller yet: the search only needs RxSeen
     EXPECT_EQ(tables.RxSeen, 1);
 }
 

@@ -1,15 +1,11 @@
 #pragma once
-// One QCoreApplication for a test binary, created on the test's main thread, with the hand-off
-// installed; and a wait that keeps the event loop turning until a condition holds.
+// One QCoreApplication for a test binary of the widget-free core, created on the test's main
+// thread with the hand-off installed, and the wait that keeps its event loop turning.
 #include "platform/Thread.h"
 
-#include "support/SpinUntil.h"
 #include <QCoreApplication>
+#include <QTest>
 
-#include <QEventLoop>
-#include <QTimer>
-
-#include <chrono>
 #include <memory>
 
 inline QCoreApplication& TestApp() {
@@ -27,5 +23,5 @@ inline QCoreApplication& TestApp() {
 // Runs the event loop until pred() is true or timeoutMs passes; returns pred().
 template <typename Pred> bool SpinUntil(Pred pred, int timeoutMs = 10000) {
     TestApp();
-    return WaitOnEventLoop(pred, timeoutMs);
+    return QTest::qWaitFor(pred, timeoutMs);
 }

@@ -1,10 +1,11 @@
 #pragma once
 // A main window whose settings file lives in a temporary folder, with the exit question and the
 // end of the message loop recorded instead of shown and run.
-#include "UiTestApp.h"
+#include "SensorSim.h"
 #include "app/Main.h"
 #include "platform/AppPaths.h"
 #include "runtime/Translation.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -61,4 +62,25 @@ protected:
     QStringList questions;
     bool exitAnswer = false;
     int terminations = 0;
+};
+
+// The main window with a simulated sensor on a link in the test's folder, saved as the port to
+// try first. The window (poller, port) goes before the sensor.
+class MainFormWithSensorTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        link = (Folder() / "sensor").string();
+        SensorSimulator::Options options;
+        options.LinkPath = link;
+        sim = std::make_unique<SensorSimulator>(options);
+        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
+    }
+    void TearDown() override {
+        MainFormTest::TearDown();
+        sim.reset();
+    }
+
+    std::string link;
+    std::unique_ptr<SensorSimulator> sim;
 };

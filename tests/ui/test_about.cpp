@@ -1,7 +1,7 @@
 // The About window: texts and placement beside the main window.
-#include "UiTestApp.h"
 #include "app/About.h"
 #include "runtime/Translation.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

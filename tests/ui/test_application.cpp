@@ -1,7 +1,7 @@
 // Errors that escape an event handler are reported centrally and the application goes on.
-#include "UiTestApp.h"
 #include "app/Application.h"
 #include "platform/Exception.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ TEST_F(ApplicationErrors, AClickThatRaisesIsReportedWhereItIsHandled) {
                      Guarded([] { throw EIniFileException("Unable to write to /nowhere/x.INI"); }));
     button.resize(80, 30);
     button.show();
-    ClickThroughApplication(button);
+    Click(button);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].second, "Unable to write to /nowhere/x.INI");
 }

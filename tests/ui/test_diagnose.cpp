@@ -1,9 +1,9 @@
 // The link statistics window against a poller that is not running.
-#include "UiTestApp.h"
+#include "diag/Diagnose.h"
 #include "link/Comthread.h"
-#include "link/Diagnose.h"
 #include "runtime/Translation.h"
 #include "support/FakePort.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

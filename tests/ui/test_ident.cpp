@@ -62,10 +62,6 @@ TEST(PasswordGate, OnlyTheExactPasswordOpensTheSerialNumberWindow) {
         TPwdForm gate([&] { return c.expected; }, [&] { ++opened; });
         gate.show();
         TypeText(gate.Edit1, c.typed);
-        // Enter does nothing: the buttons have no default role.
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-        QApplication::sendEvent(&gate.Edit1, &enter);
-        EXPECT_EQ(opened, 0);
         Click(gate.SpeedButton1);
         EXPECT_EQ(opened, c.opens ? 1 : 0);
         EXPECT_EQ(gate.isVisible(), !c.opens);
@@ -73,6 +69,22 @@ TEST(PasswordGate, OnlyTheExactPasswordOpensTheSerialNumberWindow) {
             EXPECT_EQ(gate.Edit1.text(), ""); // emptied for the next try
         }
     }
+}
+
+// The buttons have no default or cancel role: with the right password typed, neither Enter (as
+// OK would, or a returnPressed wired to it) nor Escape (as a dialog's reject would) acts.
+TEST(PasswordGate, EnterAndEscapeInTheEntryDoNothing) {
+    UiApp();
+    int opened = 0;
+    TPwdForm gate([] { return std::string("7053"); }, [&] { ++opened; });
+    gate.show();
+    TypeText(gate.Edit1, "7053");
+    SendKey(gate.Edit1, Qt::Key_Return, QStringLiteral("\r"));
+    SendKey(gate.Edit1, Qt::Key_Enter, QStringLiteral("\r"));
+    SendKey(gate.Edit1, Qt::Key_Escape, QStringLiteral("\x1b"));
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(gate.isVisible());
+    EXPECT_EQ(gate.Edit1.text(), "7053");
 }
 
 TEST(PasswordGate, AbbandonaCloses) {

@@ -10,28 +10,16 @@
 
 namespace {
 
-class MainWindowLink : public MainFormTest {
+class MainWindowLink : public MainFormWithSensorTest {
 protected:
     void SetUp() override {
-        MainFormTest::SetUp();
-        link = (Folder() / "sensor").string();
-        SensorSimulator::Options options;
-        options.LinkPath = link;
-        sim = std::make_unique<SensorSimulator>(options);
-        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
+        MainFormWithSensorTest::SetUp();
         form->TimerConnect.start(); // the real supervision this time
-    }
-    void TearDown() override {
-        MainFormTest::TearDown(); // the window (poller, port) goes before the sensor
-        sim.reset();
     }
     bool ShowsLiveData() const {
         return form->Label1.text() == "On-Line" && form->StatusBoxes[2]->text() != "----" &&
                !form->ParamBoxes[9]->text().isEmpty() && form->Edit3.text() != "-----";
     }
-
-    std::string link;
-    std::unique_ptr<SensorSimulator> sim;
 };
 
 TEST_F(MainWindowLink, FindsTheSensorShowsItAndWritesTheUsersChoice) {

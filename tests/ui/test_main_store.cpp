@@ -18,14 +18,6 @@ namespace {
 
 using Block = SensorSimulator::Block;
 
-// Sends a key press and its release to a box, through the application like a real key.
-void SendKey(QWidget& target, int key, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(&target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(&target, &release);
-}
-
 int KeyOf(char c) {
     if (c >= '0' && c <= '9')
         return Qt::Key_0 + (c - '0');
@@ -184,7 +176,7 @@ TEST_F(StoreOffline, AConversionErrorOfAClickIsReportedAndEndsTheStoreAtThatSlot
     f.Tables.DataModified = 1;
     f.TimerVisualTimer(); // enables "Memorizza dati"
     ASSERT_TRUE(f.SpeedButton8.isEnabled());
-    ClickThroughApplication(f.SpeedButton8);
+    Click(f.SpeedButton8);
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0], "'2.5.1' is not a valid floating point value");
     EXPECT_EQ(BoxColor(f.ComboBox1), VextorColors::White);
@@ -280,21 +272,8 @@ TEST_F(StoreOffline, ChiudiAsksAfterASingleRejectedKey) {
 
 // ---- Against the simulated sensor ----
 
-class StoreLink : public MainFormTest {
+class StoreLink : public MainFormWithSensorTest {
 protected:
-    void SetUp() override {
-        MainFormTest::SetUp();
-        link = (Folder() / "sensor").string();
-        SensorSimulator::Options options;
-        options.LinkPath = link;
-        sim = std::make_unique<SensorSimulator>(options);
-        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
-    }
-    void TearDown() override {
-        MainFormTest::TearDown(); // the window (poller, port) goes before the sensor
-        sim.reset();
-    }
-
     // Both parameter copies of the sensor.
     void SetSensorParams(const Block& p) {
         sim->SetWorkingParams(p);
@@ -349,8 +328,6 @@ protected:
         return SpinUntil([&] { return !form->TimerMem.isActive(); }, 15000);
     }
 
-    std::string link;
-    std::unique_ptr<SensorSimulator> sim;
     ErrorReports recorder;
 };
 
@@ -533,7 +510,7 @@ TEST_F(StoreLink, AConversionErrorRaisesNoRequest) {
     TypeInto(*f.ParamBoxes[9], "2.5.1");
     ASSERT_TRUE(SpinUntil([&] { return f.SpeedButton8.isEnabled(); }, 5000));
     const uint64_t writes = sim->RequestCount(0x20);
-    ClickThroughApplication(f.SpeedButton8);
+    Click(f.SpeedButton8);
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0], "'2.5.1' is not a valid floating point value");
     EXPECT_EQ(f.Tables.SetupWords[6], 5000); // before the bad slot

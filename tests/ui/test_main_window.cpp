@@ -3,7 +3,7 @@
 #include "MainFormFixture.h"
 #include "app/About.h"
 #include "app/Windows.h"
-#include "link/Diagnose.h"
+#include "diag/Diagnose.h"
 #include "model/Format.h"
 #include "platform/Exception.h"
 #include "platform/IniFile.h"
@@ -35,13 +35,6 @@ testing::AssertionResult CellIs(const QWidget& w, int px) {
     return testing::AssertionFailure()
            << w.objectName().toStdString() << " has " << font.family().toStdString() << " "
            << font.pixelSize() << " px, cell " << DesignCellHeight(font);
-}
-
-void SendKey(QWidget& target, int key, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(&target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(&target, &release);
 }
 
 void Type(QWidget& target, char c) {

@@ -1,8 +1,8 @@
 // The window base, the fonts, the smooth progress bar and the shape.
-#include "UiTestApp.h"
 #include "runtime/Form.h"
 #include "runtime/Shape.h"
 #include "runtime/SmoothProgressBar.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

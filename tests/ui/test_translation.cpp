@@ -1,8 +1,8 @@
 // The translation runtime with the embedded tables: lookups, fallback to Italian, and the
 // re-captioning of registered windows at a language switch.
-#include "UiTestApp.h"
 #include "runtime/Form.h"
 #include "runtime/Translation.h"
+#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 #include "SensorSim.h"
 
 #include "link/SensorFrame.h"
+#include "platform/PseudoTerminal.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,34 +44,6 @@ constexpr size_t MaxQueuedBytes = 16 * 1024;
 // closed session wrote last (the pseudo-terminal delivers them asynchronously): they are dropped.
 constexpr auto StaleWindow = std::chrono::milliseconds(100);
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void Reset() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 std::system_error SysError(const std::string& what, int err = errno) {
     return std::system_error(err, std::generic_category(), what);
 }
@@ -104,21 +78,10 @@ void SetRawLine(int fd) {
 
 Pty OpenPty() {
     Pty pty;
-    pty.master = UniqueFd(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!pty.master)
-        throw SysError("posix_openpt");
-    const int fd = pty.master.Get();
-    if (fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0)
-        throw SysError("fcntl on the pseudo-terminal");
-    if (grantpt(fd) != 0)
-        throw SysError("grantpt");
-    if (unlockpt(fd) != 0)
-        throw SysError("unlockpt");
-    char name[PATH_MAX] = {};
-    if (const int err = ptsname_r(fd, name, sizeof name); err != 0)
-        throw SysError("ptsname_r", err);
-    pty.path = name;
+    PseudoTerminal pair = OpenPseudoTerminal(/*nonBlocking=*/true);
+    pty.master = std::move(pair.Master);
+    pty.path = pair.SlavePath;
+    const char* name = pty.path.c_str();
     pty.hold = UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!pty.hold)
         throw SysError("open " + pty.path);

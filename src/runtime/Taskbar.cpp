@@ -1,4 +1,4 @@
-#include "platform/Taskbar.h"
+#include "runtime/Taskbar.h"
 
 #include <QScreen>
 #include <QWidget>

@@ -1,15 +1,10 @@
-#include "app/PortSearch.h"
+#include "link/PortSearch.h"
 
 #include "platform/Exception.h"
 #include "platform/IniFile.h"
+#include "platform/LinkLog.h"
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
-
-namespace {
-constexpr uint8_t kProbe[6] = {0x02, 0x06, 0x01, 0x10, 0x17, 0x03};
-}
 
 TPortSearch::TPortSearch(SensorTables& tables, TComm& comm, std::filesystem::path settingsFile,
                          ReplyHooks* replyHooks, Hooks hooks)
@@ -71,9 +66,12 @@ void TPortSearch::SearchTick() {
                 hooks_.EnableDisplayTimer();
             tables_.LinkActive = 1;
             SearchStep = 0;
+            qCDebug(lcLink, "link up on %s (%s)", SavedPort.c_str(), comm_.DevicePath().c_str());
             if (saveError)
                 std::rethrow_exception(saveError);
         } else if (ProbeTimedOut == 1) {
+            qCDebug(lcLink, "%s (%s): no answer to the probe", comm_.DeviceName().c_str(),
+                    comm_.DevicePath().c_str());
             comm_.Close();
             SearchStep = 4;
         }
@@ -102,7 +100,10 @@ void TPortSearch::OpenAndProbe() {
         return;
     }
     tables_.RxSeen = 0;
-    comm_.Write(kProbe, sizeof kProbe);
+    // The probe is the 0x10 request; any byte that comes back counts as an answer.
+    uint8_t probe[SensorFrame::ShortLength];
+    SensorFrame::EncodeRequest(SensorFrame::CmdReadSetup, tables_, probe);
+    comm_.Write(probe, sizeof probe);
     ProbeTimedOut = 0;
     if (hooks_.ArmProbeTimer)
         hooks_.ArmProbeTimer();
@@ -110,12 +111,10 @@ void TPortSearch::OpenAndProbe() {
 }
 
 void TPortSearch::NoteOpenFailure() {
-    const int error = comm_.LastOpenError();
-    if (error != EACCES && error != EPERM && error != EBUSY)
-        return;
-    std::string why = error == EBUSY ? "in use by another program"
-                                     : "no permission (add your user to the dialout group)";
+    const PortFault fault = comm_.LastOpenFault();
+    if (fault != PortFault::InUse && fault != PortFault::NoPermission)
+        return; // absent ports are the normal case of a search
     if (!portNote_.empty())
         portNote_ += "\n";
-    portNote_ += comm_.DeviceName() + ": " + why;
+    portNote_ += comm_.DeviceName() + ": " + PortFaultText(fault);
 }

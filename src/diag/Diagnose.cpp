@@ -1,4 +1,4 @@
-#include "link/Diagnose.h"
+#include "diag/Diagnose.h"
 
 #include "link/Comthread.h"
 #include "model/SensorTables.h"

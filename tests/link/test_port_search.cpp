@@ -1,9 +1,9 @@
 // The port search over real pseudo-terminals: the order of the ports tried, what is saved, the
 // progress shown, and stopping the poller at a new search or at shutdown.
 #include "SensorSim.h"
-#include "UiTestApp.h"
-#include "app/PortSearch.h"
+#include "link/PortSearch.h"
 #include "platform/IniFile.h"
+#include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ protected:
         names.SettingsFile = settings;
         comm.SetPortNameContext(names);
         comm.OnRxChar = [this](TThreadComm*, uint32_t count) {
-            Comm1RxChar(tables, search->ComThread(), count);
+            ReceiveWaitingBytes(tables, search->ComThread(), count);
         };
         TPortSearch::Hooks hooks;
         hooks.ArmProbeTimer = [this] { ++probes; };

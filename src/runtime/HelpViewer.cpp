@@ -1,4 +1,4 @@
-#include "platform/HelpViewer.h"
+#include "runtime/HelpViewer.h"
 
 #include "platform/AppPaths.h"
 
@@ -23,15 +23,23 @@ HelpViewer::Reporter g_reporter = MessageReport;
 
 } // namespace
 
-void HelpViewer::SetOpener(Opener opener) { g_opener = opener ? opener : DesktopOpen; }
-void HelpViewer::SetReporter(Reporter reporter) { g_reporter = reporter ? reporter : MessageReport; }
+void HelpViewer::SetOpener(Opener opener) {
+    g_opener = opener ? opener : DesktopOpen;
+}
+void HelpViewer::SetReporter(Reporter reporter) {
+    g_reporter = reporter ? reporter : MessageReport;
+}
 
 QString HelpViewer::HelpFilePath() const {
     return QString::fromStdString((ExecutableFolder() / file_.toStdString()).string());
 }
 
-bool HelpViewer::ShowContents(QWidget* parent) { return Open(parent, 0); }
-bool HelpViewer::ShowTopic(QWidget* parent, int context) { return Open(parent, context); }
+bool HelpViewer::ShowContents(QWidget* parent) {
+    return Open(parent, 0);
+}
+bool HelpViewer::ShowTopic(QWidget* parent, int context) {
+    return Open(parent, context);
+}
 
 bool HelpViewer::Open(QWidget* parent, int context) {
     const QString path = HelpFilePath();
@@ -40,10 +48,9 @@ bool HelpViewer::Open(QWidget* parent, int context) {
         return false;
     }
     if (!g_opener(path, context)) {
-        g_reporter(parent,
-                   QStringLiteral("No program to show %1 was found. Install a viewer for "
-                                  "compiled HTML help (.chm) files, such as xchm.")
-                       .arg(path));
+        g_reporter(parent, QStringLiteral("No program to show %1 was found. Install a viewer for "
+                                          "compiled HTML help (.chm) files, such as xchm.")
+                               .arg(path));
         return false;
     }
     return true;

@@ -6,7 +6,8 @@ class QWidget;
 
 // True when the window's screen is exactly 1024 x 768 pixels.
 bool IsSmallScreen(const QWidget& window);
-// Covers the desktop's panels with the window when the screen is 1024 x 768. Returns whether it did.
+// Covers the desktop's panels with the window when the screen is 1024 x 768. Returns whether it
+// did.
 bool HideTaskbar(QWidget& window);
 // Gives the panels back if HideTaskbar covered them; otherwise changes nothing.
 void ShowTaskbar(QWidget& window);

@@ -10,7 +10,9 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 vextor_install_packages
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXTOR_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build/release -j "$(nproc)" --target vextor-config vextor-sensor-sim
 
 app_dir=$PWD/build/release/src/app

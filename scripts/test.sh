@@ -13,15 +13,18 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 
+# Our own builds treat warnings as errors; ccache speeds rebuilds where it is installed.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 configure_build() { # dir, extra cmake args...
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DVEXTOR_WERROR=ON "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
 
 echo "== Release build and tests"
-configure_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_build build/release -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build/release -j "$jobs" --timeout 300
 
 if [ "$quick" -eq 1 ]; then exit 0; fi
@@ -37,7 +40,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/
     ctest --test-dir build/tsan -L link -j "$jobs" --timeout 600
 
 echo "== Fuzz targets (bounded, ${VEXTOR_FUZZ_SECONDS:-60} s each)"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build/fuzz -G Ninja -DVEXTOR_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DVEXTOR_FUZZ=ON -DVEXTOR_BENCH=OFF -DVEXTOR_APP=OFF >/dev/null
 for source in fuzz/fuzz_*.cpp; do
     name=$(basename "$source" .cpp)

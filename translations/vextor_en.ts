@@ -263,6 +263,10 @@
         <translation>About</translation>
     </message>
     <message>
+        <source>AutoConnect1.Caption</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+    <message>
         <source>Label6.Caption</source>
         <translation type="unfinished"></translation>
     </message>

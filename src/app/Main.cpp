@@ -301,14 +301,20 @@ TMainForm::TMainForm(QWidget* parent)
     Help1.setText(QStringLiteral("Help"));
     A1.setObjectName(QStringLiteral("A1"));
     A1.setText(QStringLiteral("About"));
+    AutoConnect1.setObjectName(QStringLiteral("AutoConnect1"));
+    AutoConnect1.setText(QStringLiteral("Riconnessione automatica"));
+    AutoConnect1.setCheckable(true);
     Info1.addAction(&Help1);
     Info1.addAction(&A1);
+    Info1.addSeparator();
+    Info1.addAction(&AutoConnect1);
     MainMenu1.addMenu(&N1);
     MainMenu1.addMenu(&Info1);
     connect(&Italiano1, &QAction::triggered, this, Guarded([this] { Italiano1Click(); }));
     connect(&Inglese1, &QAction::triggered, this, Guarded([this] { Inglese1Click(); }));
     connect(&Help1, &QAction::triggered, this, Guarded([this] { Help1Click(); }));
     connect(&A1, &QAction::triggered, this, Guarded([this] { A1Click(); }));
+    connect(&AutoConnect1, &QAction::triggered, this, Guarded([this] { AutoConnect1Click(); }));
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this); // owned by the window
     f1->setContext(Qt::WindowShortcut);
@@ -570,6 +576,9 @@ void TMainForm::FormShow() {
     LanguageIndex = lang == 1 ? 1 : 0; // only two languages exist
     GatePassword = settings.ReadString(SettingsSection, "Pwd", "7053");
     DebugEnabled = settings.ReadInteger(SettingsSection, "Debug", 0);
+    AutoConnect = settings.ReadInteger(SettingsSection, "AutoConnect", 0) == 1 ? 1 : 0;
+    AutoConnect1.setChecked(AutoConnect == 1);
+    Search.AutoReconnect = AutoConnect == 1;
     // 2, 3. Language and help file.
     TTranslation::Global().SetLanguage(LanguageIndex + 1);
     Help.SetHelpFile(QLatin1String(LanguageIndex != 0 ? HelpFileEnglish : HelpFileItalian));
@@ -743,6 +752,16 @@ void TMainForm::Italiano1Click() {
 
 void TMainForm::Inglese1Click() {
     SwitchLanguage(1);
+}
+
+void TMainForm::AutoConnect1Click() {
+    const int32_t value = AutoConnect == 1 ? 0 : 1;
+    // The menu item shows the setting in force: it turns only once the file has it.
+    AutoConnect1.setChecked(AutoConnect == 1);
+    IniFile(SettingsFilePath()).WriteInteger(SettingsSection, "AutoConnect", value);
+    AutoConnect = value;
+    AutoConnect1.setChecked(value == 1);
+    Search.AutoReconnect = value == 1;
 }
 
 void TMainForm::SwitchLanguage(int index) {

@@ -146,6 +146,9 @@ public:
     void Help1Click(); // help contents
     void FormHelp();   // F1: topic HelpContext
     void A1Click();    // About window
+    // "Riconnessione automatica": switches AutoConnect and writes it to the settings file first
+    // (raises EIniFileException when it cannot be written; nothing changes then).
+    void AutoConnect1Click();
 
     void Retranslate() override;
 
@@ -174,6 +177,7 @@ public:
     int32_t LanguageIndex = 0;         // 0 Italian, 1 English
     std::string GatePassword = "7053"; // settings key Pwd
     int32_t DebugEnabled = 0;          // settings key Debug
+    int32_t AutoConnect = 0;           // settings key AutoConnect: 1 searches again after a loss
     uint8_t FirstShow = 0;             // 1 from creation until the first showing
     int32_t StoreStep = 0;
     int32_t ReadStep = 0;
@@ -204,6 +208,7 @@ public:
     QMenu Info1{&MainMenu1};
     QAction Help1{&Info1};
     QAction A1{&Info1};
+    QAction AutoConnect1{&Info1};
 
     QWidget Client{this};
 

@@ -1,5 +1,6 @@
 #include "link/PortSearch.h"
 
+#include "link/Time.h"
 #include "platform/Exception.h"
 #include "platform/IniFile.h"
 #include "platform/LinkLog.h"
@@ -30,6 +31,8 @@ const char* TPortSearch::LinkStateText() const {
 }
 
 void TPortSearch::SearchTick() {
+    if (SearchStep == 0 && AutoReconnect)
+        ReconnectWhenDue();
     switch (SearchStep) {
     case 1:
         PortIndex = 0;
@@ -89,6 +92,23 @@ void TPortSearch::SearchTick() {
         break;
     default:
         break;
+    }
+}
+
+void TPortSearch::ReconnectWhenDue() {
+    if (tables_.LinkActive == 1) {
+        downNoted_ = false;
+        return;
+    }
+    if (!downNoted_) {
+        downNoted_ = true;
+        downSince_ = TickNow();
+        return;
+    }
+    if (TickElapsed(downSince_) > ReconnectDelayMs) {
+        qCDebug(lcLink, "searching again for the sensor by itself");
+        downNoted_ = false;
+        Start();
     }
 }
 

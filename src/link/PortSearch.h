@@ -36,9 +36,17 @@ public:
     TPortSearch& operator=(const TPortSearch&) = delete;
 
     // "Connetti" and the main window's first showing: the search starts at the next tick.
-    void Start() { SearchStep = 1; }
+    void Start() {
+        SearchStep = 1;
+        downNoted_ = false;
+    }
     // One step, at every tick of TimerConnect.
     void SearchTick();
+    // With AutoReconnect set, a link that is down (lost, or a search that found nothing) is
+    // searched for again by itself once it has been down for more than ReconnectDelayMs, and
+    // again after each search that fails, until the sensor answers.
+    bool AutoReconnect = false;
+    static constexpr uint32_t ReconnectDelayMs = 5000;
     // The tick of TimerSearch: the probe wait is over.
     void ProbeTimeout() { ProbeTimedOut = 1; }
     // Asks the poller to stop, waits for it (serving its hand-offs) and destroys it.
@@ -59,6 +67,7 @@ public:
 private:
     void OpenAndProbe();
     void NoteOpenFailure();
+    void ReconnectWhenDue();
 
     SensorTables& tables_;
     TComm& comm_;
@@ -67,4 +76,6 @@ private:
     Hooks hooks_;
     std::unique_ptr<TComThread> comThread_;
     std::string portNote_;
+    bool downNoted_ = false; // the link is down and downSince_ holds since when
+    uint32_t downSince_ = 0;
 };

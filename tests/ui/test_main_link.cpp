@@ -62,11 +62,62 @@ TEST_F(MainWindowLink, ALostLinkStaysDownUntilConnetti) {
     EXPECT_FALSE(f.SpeedButton9.isHidden());
     EXPECT_EQ(f.StatusBoxes[2]->text(), "----");
     EXPECT_EQ(f.Search.SearchStep, 0); // nothing searches by itself
+    // Not later either (AutoConnect is off): longer than the automatic retry would wait.
+    EXPECT_FALSE(SpinUntil([&] { return f.Search.SearchStep != 0; }, 6500));
 
     sim->SetFaults({});
     f.SpeedButton9.click();
     ASSERT_TRUE(SpinUntil([&] { return f.Label1.text() == "Search-Line"; }, 10000));
     ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+}
+
+// AutoConnect=1: a pulled and re-plugged adapter comes back without a click, with a fresh
+// poller that reads the parameters and the identification first.
+TEST_F(MainWindowLink, WithAutoConnectALostLinkComesBackByItself) {
+    WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\nAutoConnect=1\r\n");
+    TMainForm& f = *form;
+    f.FormShow();
+    EXPECT_TRUE(f.AutoConnect1.isChecked());
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+
+    sim->Unplug();
+    ASSERT_TRUE(SpinUntil([&] { return f.Tables.LinkActive == 0; }, 15000));
+    ASSERT_EQ(f.Search.ComThread()->LinkCounters.LinksLost, 1);
+    const uint64_t setupReads = sim->RequestCount(0x10);
+    const uint64_t infoReads = sim->RequestCount(0x15);
+    sim->Replug();
+    // Within 5 s of the loss a search starts; the sensor answers it.
+    ASSERT_TRUE(SpinUntil([&] { return f.Search.SearchStep != 0; }, 15000));
+    EXPECT_EQ(f.Label1.text(), "Search-Line");
+    ASSERT_TRUE(SpinUntil([&] { return f.Tables.LinkActive == 1; }, 30000));
+    EXPECT_EQ(f.Search.ComThread()->LinkCounters.LinksLost, 0) << "a fresh poller";
+    ASSERT_TRUE(SpinUntil(
+        [&] { return sim->RequestCount(0x10) > setupReads && sim->RequestCount(0x15) > infoReads; },
+        15000));
+}
+
+// The menu item writes the key before it changes anything.
+TEST_F(MainWindowLink, TheAutoConnectMenuItemWritesTheSetting) {
+    TMainForm& f = *form;
+    f.FormShow();
+    EXPECT_FALSE(f.AutoConnect1.isChecked());
+    f.AutoConnect1.trigger();
+    EXPECT_TRUE(f.AutoConnect1.isChecked());
+    EXPECT_TRUE(f.Search.AutoReconnect);
+    EXPECT_NE(ReadSettings().find("AutoConnect=1"), std::string::npos);
+    f.AutoConnect1.trigger();
+    EXPECT_FALSE(f.AutoConnect1.isChecked());
+    EXPECT_NE(ReadSettings().find("AutoConnect=0"), std::string::npos);
+
+    // A settings file that cannot be written: the error is shown, nothing changes.
+    ErrorReports reports;
+    std::filesystem::remove(SettingsFile());
+    std::filesystem::create_directory(SettingsFile());
+    f.AutoConnect1.trigger();
+    EXPECT_EQ(reports.messages.size(), 1u);
+    EXPECT_FALSE(f.AutoConnect1.isChecked());
+    EXPECT_FALSE(f.Search.AutoReconnect);
+    std::filesystem::remove(SettingsFile());
 }
 
 TEST_F(MainWindowLink, APortInUseIsExplainedOnThePortLabel) {

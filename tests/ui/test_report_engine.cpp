@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -106,6 +108,15 @@ protected:
         return QString::fromUtf8(process.readAllStandardOutput());
     }
 
+    // A printer as the output options hand it over, writing a PDF file instead of paper.
+    static std::shared_ptr<QPrinter> PdfPrinter(const QString& pdf) {
+        auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdf);
+        printer->setPageOrientation(QPageLayout::Landscape);
+        return printer;
+    }
+
     QString Path(const QString& name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
@@ -122,17 +133,34 @@ TEST_F(ReportEngineTest, PdfPageIsLandscapeWithThePictureInItsRectangle) {
     constexpr int dpi = 40;
     struct Case {
         QPageSize::PageSizeId paper;
-        QSize pagePixels; // landscape, at 40 dpi
+        bool throughPrinter; // a printer that prints to a PDF file, with its usual margins
+        QSize pagePixels;    // landscape, at 40 dpi
     };
     const std::vector<Case> cases = {
-        {QPageSize::Letter, QSize(440, 340)}, // 11 x 8.5 in
-        {QPageSize::A4, QSize(468, 331)},     // 297 x 210 mm
+        {QPageSize::Letter, false, QSize(440, 340)}, // 11 x 8.5 in
+        {QPageSize::A4, false, QSize(468, 331)},     // 297 x 210 mm
+        {QPageSize::Letter, true, QSize(440, 340)},
+        {QPageSize::A4, true, QSize(468, 331)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(QPageSize(c.paper).name().toStdString());
-        const QString pdf = Path(QPageSize(c.paper).key() + QStringLiteral(".pdf"));
-        engine.PageSize = QPageSize(c.paper);
-        ChooseOutput(Destination::File, pdf);
+        SCOPED_TRACE(QPageSize(c.paper).name().toStdString() +
+                     (c.throughPrinter ? " printer" : " file"));
+        const QString pdf =
+            Path(QPageSize(c.paper).key() +
+                 (c.throughPrinter ? QStringLiteral("-printer.pdf") : QStringLiteral(".pdf")));
+        if (c.throughPrinter) {
+            auto printer = PdfPrinter(pdf);
+            printer->setPageSize(QPageSize(c.paper));
+            engine.ChooseOutput = [printer] {
+                TRvSystem::OutputChoice choice;
+                choice.Where = Destination::Printer;
+                choice.Printer = printer;
+                return std::optional(choice);
+            };
+        } else {
+            engine.PageSize = QPageSize(c.paper);
+            ChooseOutput(Destination::File, pdf);
+        }
         printed = 0;
         engine.Execute();
         EXPECT_EQ(printed, 1);
@@ -161,19 +189,28 @@ TEST_F(ReportEngineTest, PdfPageIsLandscapeWithThePictureInItsRectangle) {
         EXPECT_TRUE(IsWhite(page.pixel(10, 160)));
         EXPECT_TRUE(IsWhite(page.pixel(230, 10)));
         EXPECT_TRUE(IsWhite(page.pixel(230, 320)));
+        EXPECT_TRUE(
+            PdfInfo(pdf).contains(QRegularExpression(QStringLiteral("Title:\\s+Rave Report\\n"))));
     }
 }
 
-TEST_F(ReportEngineTest, PdfCarriesTheJobTitle) {
-    const QString pdf = Path(QStringLiteral("titled.pdf"));
-    ChooseOutput(Destination::File, pdf);
+TEST_F(ReportEngineTest, PrinterGetsTheCopiesAsked) {
+    const QString pdf = Path(QStringLiteral("copies.pdf"));
+    auto printer = PdfPrinter(pdf);
+    printer->setCopyCount(2);
+    engine.ChooseOutput = [printer] {
+        TRvSystem::OutputChoice choice;
+        choice.Where = Destination::Printer;
+        choice.Printer = printer;
+        choice.Copies = 2;
+        return std::optional(choice);
+    };
     engine.Execute();
     const QString info = PdfInfo(pdf);
     if (info.isEmpty())
         GTEST_SKIP() << "pdfinfo (poppler-utils) not installed";
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Rave Report\\n"))))
-        << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+792 x 612 pts"))))
+    EXPECT_EQ(printed, 1);
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))))
         << info.toStdString();
 }
 
@@ -203,6 +240,17 @@ TEST_F(ReportEngineTest, UnwritableFileIsReportedWithItsNameAndReason) {
         EXPECT_FALSE(QFileInfo(file).isFile());
         EXPECT_EQ(VisibleWindow(QStringLiteral("Report Status")), nullptr);
     }
+}
+
+TEST_F(ReportEngineTest, PrinterChosenWithoutAnyPrinterIsReported) {
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "a printer is installed";
+    ErrorReports errors;
+    ChooseOutput(Destination::Printer);
+    engine.Execute();
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_EQ(errors.messages.front(), QStringLiteral("No printer installed."));
+    EXPECT_EQ(printed, 0);
 }
 
 // ---- Cancel ----

@@ -163,7 +163,8 @@ void TRvSystem::PrintFromPreview(const TReportPage& page, QWidget& preview) {
     printer.setPageOrientation(page.Layout.orientation());
     QPrintDialog dialog(&printer, &preview);
     dialog.setWindowTitle(TitleSetup);
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
     if (dialog.exec() != QDialog::Accepted)
         return;
     TReportStatus status(TitleStatus, &preview);

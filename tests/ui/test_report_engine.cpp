@@ -356,34 +356,56 @@ TEST_F(ReportEngineTest, SaveCancelledOrFailingWritesNothingAndSaysWhy) {
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-TEST_F(ReportEngineTest, PreviewIsModalTimersRunAndCloseEndsExecute) {
-    ChooseOutput(Destination::Preview);
-    int ticks = 0;
-    QTimer otherWindowsTimer;
-    QObject::connect(&otherWindowsTimer, &QTimer::timeout, [&] { ++ticks; });
-    otherWindowsTimer.start(10);
-    engine.OnPrint = [&](TBaseReport&) { ticks = 0; };
+// Closes whatever modal window is still open after a generous deadline, so that a window that
+// does not close fails the test instead of hanging it.
+class FailSafe {
+public:
+    FailSafe() {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                fired = true;
+                modal->close();
+            }
+        });
+        timer_.start(20000);
+    }
+    bool fired = false;
 
-    bool closed = false;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        auto* preview = dynamic_cast<TReportPreview*>(QApplication::activeModalWidget());
-        if (!preview || ticks < 3)
-            return;
-        user.stop();
-        closed = true;
-        Click(*preview->CloseButton);
-    });
-    user.start(10);
-    // Should Close not end it, the test still ends.
-    QTimer::singleShot(20000, [] {
-        if (auto* modal = QApplication::activeModalWidget())
-            modal->close();
-    });
-    engine.Execute();
-    EXPECT_TRUE(closed);
-    EXPECT_GE(ticks, 3);
-    EXPECT_EQ(VisibleWindow(QStringLiteral("Report Preview")), nullptr);
+private:
+    QTimer timer_;
+};
+
+TEST_F(ReportEngineTest, PreviewIsModalTimersRunAndCloseOrEscapeEndsExecute) {
+    for (bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "Escape" : "Close");
+        ChooseOutput(Destination::Preview);
+        int ticks = 0;
+        QTimer otherWindowsTimer;
+        QObject::connect(&otherWindowsTimer, &QTimer::timeout, [&] { ++ticks; });
+        otherWindowsTimer.start(10);
+        engine.OnPrint = [&](TBaseReport&) { ticks = 0; };
+
+        bool closed = false;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            auto* preview = dynamic_cast<TReportPreview*>(QApplication::activeModalWidget());
+            if (!preview || ticks < 3) // other windows' timers tick while the preview is open
+                return;
+            user.stop();
+            closed = true;
+            if (byKey)
+                SendKey(*preview, Qt::Key_Escape);
+            else
+                Click(*preview->CloseButton);
+        });
+        user.start(10);
+        FailSafe failSafe;
+        engine.Execute();
+        EXPECT_TRUE(closed);
+        EXPECT_FALSE(failSafe.fired);
+        EXPECT_EQ(VisibleWindow(QStringLiteral("Report Preview")), nullptr);
+    }
 }
 
 // ---- Output options ----
@@ -411,12 +433,10 @@ TEST_F(ReportEngineTest, WithoutPrinterTheDialogOffersPreviewAndFile) {
         Click(*dialog->CancelButton);
     });
     user.start(10);
-    QTimer::singleShot(20000, [] {
-        if (auto* modal = QApplication::activeModalWidget())
-            modal->close();
-    });
+    FailSafe failSafe;
     engine.Execute();
     EXPECT_TRUE(looked);
+    EXPECT_FALSE(failSafe.fired);
     EXPECT_EQ(printed, 0);
 }
 

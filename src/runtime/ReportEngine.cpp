@@ -162,7 +162,7 @@ void TRvSystem::PrintFromPreview(const TReportPage& page, QWidget& preview) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(page.Layout.orientation());
     QPrintDialog dialog(&printer, &preview);
-    dialog.setWindowTitle(TitleSetup);
+    dialog.setWindowTitle(QStringLiteral("Print"));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
                       QAbstractPrintDialog::PrintCollateCopies);
     if (dialog.exec() != QDialog::Accepted)

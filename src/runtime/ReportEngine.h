@@ -9,6 +9,7 @@
 // and file then). Built on Qt PrintSupport; everything runs on the UI thread.
 #include <QImage>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,10 @@
 #include <optional>
 
 class QPainter;
+class QPrinter;
+class QWidget;
+class TReportStatus;
+struct TReportPage;
 
 // The drawing surface of one page, in inches from the page's top-left corner.
 class TBaseReport {
@@ -40,6 +45,9 @@ public:
         Destination Where = Destination::Preview;
         QString FileName; // for Destination::File: a PDF file
         int Copies = 1;
+        // For Destination::Printer: the printer as the user set it up (paper, copies, collation,
+        // duplex). None: the system's default printer with Copies copies.
+        std::shared_ptr<QPrinter> Printer;
     };
 
     TRvSystem();
@@ -56,6 +64,8 @@ public:
     QString StatusTextGenerating = QStringLiteral("Generating page %p");
     QString StatusTextPrinting = QStringLiteral("Printing page %p");
     QString JobTitle = QStringLiteral("Rave Report");
+    // The paper of the preview and of PDF files; a printer uses its own.
+    QPageSize PageSize = QPageSize(QPageSize::Letter);
 
     // The page handler: lays out the one page.
     std::function<void(TBaseReport& report)> OnPrint;
@@ -69,4 +79,15 @@ public:
     std::function<std::optional<OutputChoice>()> ChooseOutput;
     // Replaces the modal preview's event loop: called with the preview widget shown.
     std::function<void(class QWidget& preview)> RunPreview;
+    // Replaces the file dialog of the preview's Save: returns the PDF file name, empty for Cancel.
+    std::function<QString()> ChooseSaveFile;
+
+private:
+    QPageLayout PaperLayout() const;
+    TReportPage LayOutPage(const QPageLayout& layout, TReportStatus& status);
+    void ShowPreview(const TReportPage& page, QWidget* parent);
+    bool WritePdf(const TReportPage& page, const QString& fileName, TReportStatus& status);
+    bool PrintPage(const TReportPage& page, QPrinter& printer, TReportStatus& status);
+    void PrintFromPreview(const TReportPage& page, QWidget& preview);
+    void SaveFromPreview(const TReportPage& page, QWidget& preview);
 };

@@ -9,10 +9,11 @@ VEXTOR_PACKAGES=(
     poppler-utils
 )
 
+# Installs VEXTOR_PACKAGES and any further packages named as arguments.
 vextor_install_packages() {
     local missing=()
     local p
-    for p in "${VEXTOR_PACKAGES[@]}"; do
+    for p in "${VEXTOR_PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     local sudo=()

@@ -22,3 +22,7 @@ for lang in it en; do
         kill $pid; wait $pid 2>/dev/null || true' _ "$work/vextor-config" "$PWD/docs/main-$lang.png"
     echo "docs/main-$lang.png"
 done
+# The keypad and the keyboard over the main window, rendered offscreen: docs/keypad.png and
+# docs/keyboard.png.
+"$build/tools/keyboard-shots/vextor-keyboard-shots" docs
+echo "docs/keypad.png docs/keyboard.png"

@@ -341,4 +341,26 @@
         <translation>Unable to read the configuration file: %1</translation>
     </message>
 </context>
+<context>
+    <name>TKeyBoardForm</name>
+    <message>
+        <source>KeyBoardForm.Caption</source>
+        <translation>Keyboard</translation>
+    </message>
+    <message>
+        <source>ButtonABORT.Caption</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>TKeyBoardAlphaForm</name>
+    <message>
+        <source>KeyBoardAlphaForm.Caption</source>
+        <translation>Alphanumeric keyboard</translation>
+    </message>
+    <message>
+        <source>ButtonABORT.Caption</source>
+        <translation>Quit</translation>
+    </message>
+</context>
 </TS>

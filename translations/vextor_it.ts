@@ -341,4 +341,26 @@
         <translation>Impossibile leggere il file di configurazione: %1</translation>
     </message>
 </context>
+<context>
+    <name>TKeyBoardForm</name>
+    <message>
+        <source>KeyBoardForm.Caption</source>
+        <translation>Tastiera</translation>
+    </message>
+    <message>
+        <source>ButtonABORT.Caption</source>
+        <translation>Abbandona</translation>
+    </message>
+</context>
+<context>
+    <name>TKeyBoardAlphaForm</name>
+    <message>
+        <source>KeyBoardAlphaForm.Caption</source>
+        <translation>Tastiera alfanumerica</translation>
+    </message>
+    <message>
+        <source>ButtonABORT.Caption</source>
+        <translation>Abbandona</translation>
+    </message>
+</context>
 </TS>

@@ -9,6 +9,7 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Regional.h"
+#include "runtime/DoubleClickAction.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Taskbar.h"
 #include "runtime/Translation.h"
@@ -33,29 +34,6 @@
 #include <cmath>
 #include <exception>
 #include <utility>
-
-namespace {
-
-// Runs an action when the watched widget is double-clicked with the left button; the widget
-// still gets the click.
-class DoubleClickAction : public QObject {
-public:
-    DoubleClickAction(QObject* parent, std::function<void()> action)
-        : QObject(parent), action_(std::move(action)) {}
-
-protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonDblClick &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            action_();
-        return false;
-    }
-
-private:
-    std::function<void()> action_;
-};
-
-} // namespace
 
 // ---- Reply hooks ----
 
@@ -328,8 +306,8 @@ TMainForm::TMainForm(QWidget* parent)
     connect(&SpeedButton10, &QPushButton::clicked, this, Guarded([this] { SpeedButton10Click(); }));
     connect(&SpeedButton11, &QPushButton::clicked, this, Guarded([this] { SpeedButton11Click(); }));
     auto* identification = new DoubleClickAction(this, [this] { Edit2DblClick(); }); // owned
-    Edit2.installEventFilter(identification);
-    Edit3.installEventFilter(identification);
+    identification->Watch(Edit2);
+    identification->Watch(Edit3);
     ConnectStoreAndRead(); // "Memorizza dati", "Leggi parametri" and their timers
     // Only a selection by the user runs the change handlers.
     connect(&ComboBox1, &QComboBox::activated, this, Guarded([this](int) { ComboBox1Change(); }));
@@ -522,6 +500,11 @@ void TMainForm::CreateSlotControls() {
         make(look, ParamPlaces[i], QStringLiteral("Param%1").arg(slot + 1, 2, 10, QChar('0')),
              ParamLabels[i], ParamBoxes[i]);
         ParamBoxes[i]->installEventFilter(this); // the key filter
+        // A tap or a double-click opens the numeric keypad for the box.
+        auto* keypad = new DoubleClickAction(ParamBoxes[i].get(),
+                                             Guarded([this, slot] { ParamBoxDblClick(slot); }),
+                                             DoubleClickAction::Touch::Tap); // owned by the box
+        keypad->Watch(*ParamBoxes[i]);
         if (slot == OutputSlot) {
             // The output type is chosen from ComboBox1, at the box's place.
             ParamBoxes[i]->hide();

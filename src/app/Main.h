@@ -112,6 +112,11 @@ public:
     bool ComboBox1KeyPress(QKeyEvent& event);
     // A character typed into parameter box `slot`; returns true when it is discarded.
     bool ParamBoxKeyPress(int slot, QKeyEvent& event);
+    // A tap (touch screen) or double-click on parameter box `slot`: primes the numeric keypad
+    // for the box with its code and limits, as a key press does, and opens it.
+    void ParamBoxDblClick(int slot);
+    // The keypad's OK changed box `slot` and its SetupWords slot: marked as typed, to be stored.
+    void KeypadAccepted(int slot);
     void ShapeBOARDMouseDown(); // link statistics window
     void SpeedButton6Click();   // "Grafico"
     void SpeedButton7Click();   // "Chiudi"
@@ -194,6 +199,8 @@ public:
     std::function<void()> ShowAcquisitionWindow;
     // Primes the numeric keypad for a parameter box (slot, code, minimum, maximum).
     std::function<void(int slot, char code, int32_t min, int32_t max)> PrimeKeypad;
+    // Shows the numeric keypad as primed last.
+    std::function<void()> OpenKeypad;
     // The exit question; true for Yes. Default: a Yes/No box captioned "Vextor Config".
     std::function<bool(const QString& text)> AskExit;
     // Ends the message loop. Default: QCoreApplication::exit(0), which leaves the loop at once;
@@ -283,6 +290,7 @@ private:
     void ShowDuctLayout(bool square);
     void RaiseIfLinked(uint32_t bits);
     void ConnectStoreAndRead();
+    void PrimeKeypadFor(int slot);
     bool MarksInvalid(int slot) const; // a failed slot turns red and blocks the store
     void PaintParamBoxes(const QColor& colour);
     bool StoreVerified() const;

@@ -184,9 +184,7 @@ bool TMainForm::ParamBoxKeyPress(int slot, QKeyEvent& event) {
     // 1. Any key counts as an edit: "Chiudi" asks before leaving.
     Tables.DataModified = 1;
     // 2. The numeric keypad follows the box the user types into.
-    const SlotLimits limits = ParamLimits(slot, ComboBox1.currentIndex());
-    if (PrimeKeypad)
-        PrimeKeypad(slot, KeypadCode(slot), limits.Min, limits.Max);
+    PrimeKeypadFor(slot);
     // 3. Enter passes to the box unchanged.
     if (key == QLatin1Char('\r'))
         return false;
@@ -201,6 +199,26 @@ bool TMainForm::ParamBoxKeyPress(int slot, QKeyEvent& event) {
     }
     SetBoxColor(*ParamBoxes[static_cast<size_t>(slot)], VextorColors::Yellow);
     return false;
+}
+
+void TMainForm::PrimeKeypadFor(int slot) {
+    // The limits of slots 5 and 6 follow the output type chosen at this moment.
+    const SlotLimits limits = ParamLimits(slot, ComboBox1.currentIndex());
+    if (PrimeKeypad)
+        PrimeKeypad(slot, KeypadCode(slot), limits.Min, limits.Max);
+}
+
+void TMainForm::ParamBoxDblClick(int slot) {
+    PrimeKeypadFor(slot);
+    if (OpenKeypad)
+        OpenKeypad();
+}
+
+void TMainForm::KeypadAccepted(int slot) {
+    // As if the value had been typed: "Chiudi" asks, the box is yellow, "Memorizza dati" stores.
+    Tables.DataModified = 1;
+    SetBoxColor(*ParamBoxes[static_cast<size_t>(slot)], VextorColors::Yellow);
+    SpeedButton8.setEnabled(true);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -6,11 +6,15 @@
 #include "diag/Diagnose.h"
 #include "ident/Pwd.h"
 #include "ident/Sn.h"
+#include "keyboards/Keyboard.h"
+#include "keyboards/Keyboardalpha.h"
 
 #include <memory>
 #include <string>
 
 TMainForm* MainForm = nullptr;
+TKeyBoardForm* KeyBoardForm = nullptr;
+TKeyBoardAlphaForm* KeyBoardAlphaForm = nullptr;
 TDiagnoseForm* DiagnoseForm = nullptr;
 TInfoForm* InfoForm = nullptr;
 TSaveRecalForm* SaveRecalForm = nullptr;
@@ -21,6 +25,8 @@ namespace {
 
 // The owners; the globals above only point at them.
 std::unique_ptr<TMainForm> g_main;
+std::unique_ptr<TKeyBoardForm> g_keyBoard;
+std::unique_ptr<TKeyBoardAlphaForm> g_keyBoardAlpha;
 std::unique_ptr<TDiagnoseForm> g_diagnose;
 std::unique_ptr<TInfoForm> g_info;
 std::unique_ptr<TSaveRecalForm> g_saveRecal;
@@ -44,6 +50,27 @@ void OpenSerialWindow() {
     SNForm->activateWindow();
 }
 
+// The numeric keypad primed for the main window's parameter box `slot`: its OK marks the box as
+// typed.
+void PrimeKeypad(int slot, char code, int32_t minimum, int32_t maximum) {
+    if (KeyBoardForm == nullptr || MainForm == nullptr)
+        return;
+    const auto i = static_cast<size_t>(slot);
+    KeyBoardForm->SetTarget(*MainForm->ParamBoxes[i], MainForm->Tables.SetupWords[i], minimum,
+                            maximum, code);
+    KeyBoardForm->Accepted = [slot] {
+        if (MainForm != nullptr)
+            MainForm->KeypadAccepted(slot);
+    };
+}
+
+void OpenAlphaKeyboard(QLineEdit& target, int maxLength, bool masked) {
+    if (KeyBoardAlphaForm == nullptr)
+        return;
+    KeyBoardAlphaForm->SetTarget(target, maxLength, masked);
+    KeyBoardAlphaForm->Open();
+}
+
 template <typename T, typename... Args>
 void Create(std::unique_ptr<T>& owner, T*& global, Args&&... args) {
     owner = std::make_unique<T>(std::forward<Args>(args)...);
@@ -61,8 +88,16 @@ void CreateWindows() {
     try {
         // 1. The main window: the tables, the link, the application's main form.
         Create(g_main, MainForm);
-        // 2. KeyBoardForm, the numeric keypad: not built yet.
-        // 3. KeyBoardAlphaForm, the alphanumeric keyboard: not built yet.
+        // 2. The numeric keypad, primed by every key press in a parameter box and opened by a
+        // tap or a double-click on one.
+        Create(g_keyBoard, KeyBoardForm);
+        MainForm->PrimeKeypad = PrimeKeypad;
+        MainForm->OpenKeypad = [] {
+            if (KeyBoardForm != nullptr)
+                KeyBoardForm->Open();
+        };
+        // 3. The alphanumeric keyboard, for the configuration name and the password.
+        Create(g_keyBoardAlpha, KeyBoardAlphaForm);
         // 4. The link statistics window, on the current poller.
         Create(g_diagnose, DiagnoseForm, MainForm->Tables, []() -> const TComThread* {
             return MainForm != nullptr ? MainForm->Search.ComThread() : nullptr;
@@ -73,9 +108,11 @@ void CreateWindows() {
         // 7. Configuration save and recall, beside the main window, on its tables.
         Create(g_saveRecal, SaveRecalForm, MainForm->Tables, CurrentPoller,
                static_cast<QWidget*>(MainForm));
+        SaveRecalForm->OpenKeyboard = OpenAlphaKeyboard;
         // 8. The password gate: the main window's password, then the batch and serial number
         // window.
         Create(g_pwd, PwdForm, ExpectedPassword, OpenSerialWindow);
+        PwdForm->OpenKeyboard = OpenAlphaKeyboard;
         // 9. Batch and serial number. Its Confirmed is the flag the main window's display tick
         // acts on; the tick also refills its boxes after a 0x15 reply, and the reply dispatch
         // leaves InfoReceived alone while it is shown.
@@ -99,6 +136,8 @@ void DestroyWindows() {
     if (MainForm != nullptr) {
         MainForm->FillFromInfo = {};
         MainForm->Replies.SerialWindowVisible = {};
+        MainForm->PrimeKeypad = {};
+        MainForm->OpenKeypad = {};
     }
     Destroy(g_sn, SNForm);
     Destroy(g_pwd, PwdForm);
@@ -106,6 +145,7 @@ void DestroyWindows() {
     Destroy(g_info, InfoForm);
     // 5 (not built yet).
     Destroy(g_diagnose, DiagnoseForm);
-    // 3, 2 (not built yet).
+    Destroy(g_keyBoardAlpha, KeyBoardAlphaForm);
+    Destroy(g_keyBoard, KeyBoardForm);
     Destroy(g_main, MainForm);
 }

@@ -3,6 +3,8 @@
 // order (the main window first) and destroyed at the end in the reverse order. Windows reach each
 // other through these pointers; they are null before CreateWindows and after DestroyWindows.
 class TMainForm;
+class TKeyBoardForm;
+class TKeyBoardAlphaForm;
 class TDiagnoseForm;
 class TInfoForm;
 class TSaveRecalForm;
@@ -10,6 +12,8 @@ class TPwdForm;
 class TSNForm;
 
 extern TMainForm* MainForm;
+extern TKeyBoardForm* KeyBoardForm;
+extern TKeyBoardAlphaForm* KeyBoardAlphaForm;
 extern TDiagnoseForm* DiagnoseForm;
 extern TInfoForm* InfoForm;
 extern TSaveRecalForm* SaveRecalForm;

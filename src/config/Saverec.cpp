@@ -5,6 +5,7 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Regional.h"
+#include "runtime/DoubleClickAction.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Look.h"
 #include "runtime/Translation.h"
@@ -82,6 +83,12 @@ TSaveRecalForm::TSaveRecalForm(SensorTables& tables, PollerAccess currentPoller,
     Edit1.setFont(nameFont);
     Edit1.setGeometry(15, 16, 344, 27);
     Edit1.installEventFilter(this);
+    auto* keyboard = new DoubleClickAction(&Edit1, Guarded([this] {
+        if (OpenKeyboard)
+            OpenKeyboard(Edit1, ListNameLength, false);
+    }),
+                                           DoubleClickAction::Touch::Tap); // owned by the box
+    keyboard->Watch(Edit1);
 
     // A list with an edit part that cannot be typed into: a name is only picked from the list.
     ComboBox1.setObjectName(QStringLiteral("ComboBox1"));

@@ -112,6 +112,10 @@ public:
 
     void Retranslate() override;
 
+    // Opens the on-screen keyboard for a box: the box that receives the text, the most characters
+    // it takes, and whether the text is secret. A tap or a double-click on the box calls it.
+    std::function<void(QLineEdit& target, int maxLength, bool masked)> OpenKeyboard;
+
     QLineEdit Edit1{this};
     TDropDownComboBox ComboBox1{this};
     QPushButton SpeedButton1{this};

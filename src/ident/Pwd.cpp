@@ -1,5 +1,6 @@
 #include "ident/Pwd.h"
 
+#include "runtime/DoubleClickAction.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Look.h"
 
@@ -22,6 +23,12 @@ TPwdForm::TPwdForm(PasswordAccess expectedPassword, std::function<void()> openSe
     Edit1.setEchoMode(QLineEdit::Password);
     Edit1.setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }")); // '*'
     Edit1.setGeometry(64, 8, 121, 41);
+    auto* keyboard = new DoubleClickAction(&Edit1, Guarded([this] {
+        if (OpenKeyboard)
+            OpenKeyboard(Edit1, PasswordLength, true);
+    }),
+                                           DoubleClickAction::Touch::Tap); // owned by the box
+    keyboard->Watch(Edit1);
 
     SpeedButton1.setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1.setText(QStringLiteral("OK"));

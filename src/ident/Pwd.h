@@ -32,6 +32,11 @@ public:
     // "Abbandona": closes the gate.
     void SpeedButton2Click();
 
+    // Opens the on-screen keyboard for a box: the box that receives the text, the most characters
+    // it takes, and whether the text is secret. A tap or a double-click on the box calls it.
+    std::function<void(QLineEdit& target, int maxLength, bool masked)> OpenKeyboard;
+    static constexpr int PasswordLength = 16; // the most the on-screen keyboard types
+
     QLineEdit Edit1{this};
     QPushButton SpeedButton1{this};
     QPushButton SpeedButton2{this};

@@ -22,3 +22,7 @@ for lang in it en; do
         kill $pid; wait $pid 2>/dev/null || true' _ "$work/vextor-config" "$PWD/docs/main-$lang.png"
     echo "docs/main-$lang.png"
 done
+# The help window, one page in each language: docs/help-it.png and docs/help-en.png.
+VEXTOR_HELP_SCREENSHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen \
+    "$build/tests/ui/test_ui_main" --gtest_filter='HelpScreenshots.*' >/dev/null
+echo "docs/help-it.png docs/help-en.png"

@@ -26,3 +26,7 @@ done
 # docs/keyboard.png.
 "$build/tools/keyboard-shots/vextor-keyboard-shots" docs
 echo "docs/keypad.png docs/keyboard.png"
+# The help window, one page in each language: docs/help-it.png and docs/help-en.png.
+VEXTOR_HELP_SCREENSHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen \
+    "$build/tests/ui/test_ui_main" --gtest_filter='HelpScreenshots.*' >/dev/null
+echo "docs/help-it.png docs/help-en.png"

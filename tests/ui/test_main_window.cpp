@@ -846,11 +846,14 @@ TEST_F(Language, HelpOpensTheFileOfTheLanguage) {
     std::ofstream(eng.toStdString()) << "eng";
     g_opened.clear();
     HelpViewer::SetOpener(RecordOpen);
+    HelpViewer::SetViewerCheck([] { return true; }); // a viewer for .chm files is installed
     f.Help1.trigger();
     f.FormHelp(); // F1
     f.Inglese1Click();
     f.Help1Click();
     HelpViewer::SetOpener(nullptr);
+    HelpViewer::SetViewerCheck(nullptr);
+    EXPECT_EQ(f.Help.Window(), nullptr); // the site's files, not the built-in help
     ASSERT_EQ(g_opened.size(), 3);
     EXPECT_EQ(g_opened[0].first, ita);
     EXPECT_EQ(g_opened[1], std::make_pair(ita, 200));

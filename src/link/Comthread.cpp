@@ -3,8 +3,6 @@
 #include "link/Time.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -41,12 +39,49 @@ TComThread::~TComThread() {
 
 void TComThread::Execute() {
     while (!Terminated()) {
-        if (tables_.LinkActive)
+        if (tables_.LinkActive) {
+            if (ReplyOverdue()) {
+                // No time-out before the UI thread has taken in what the port has delivered: a
+                // reply that waits in the queue while a long handler runs is no late reply. The
+                // second hand-off serves a receive event that the port queued behind the first
+                // one while the UI thread was busy.
+                HandOffEmpty();
+                HandOffEmpty();
+            }
             PollStep();
+        }
         // Ties the poller's pace to the UI thread: each cycle waits until the UI thread has
         // processed its pending work (and so any reply bytes already delivered).
-        HandOffEmpty();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!HandOffEmpty())
+            break;
+        // Sleeps until the next time limit, a raised request, a good reply or the stop.
+        SleepUntilWoken(MsToNextStep());
+    }
+}
+
+bool TComThread::ReplyOverdue() const noexcept {
+    return PollState.Get() == AwaitingReply && !ReplyOk && TickElapsed(ReplyTick) > ReplyWaitMs;
+}
+
+int TComThread::MsToNextStep() const noexcept {
+    if (!tables_.LinkActive)
+        return LinkCheckMs;
+    // Time left until TickElapsed(stamp) > limit.
+    const auto until = [](uint32_t stamp, uint32_t limit) {
+        const uint32_t elapsed = TickElapsed(stamp);
+        return elapsed > limit ? 0 : static_cast<int>(limit - elapsed) + 1;
+    };
+    switch (PollState.Get()) {
+    case Starting:
+        return until(StartTick, StartDelayMs);
+    case Selecting:
+        return RequestFlags.load(std::memory_order_acquire) != 0 ? 0 : until(PollTick, IdlePollMs);
+    case AwaitingReply:
+        return ReplyOk ? 0 : until(ReplyTick, ReplyWaitMs);
+    case Pausing:
+        return until(PauseTick, PauseMs);
+    default:
+        return 0;
     }
 }
 
@@ -162,6 +197,7 @@ void TComThread::AssembleByte(uint8_t b) noexcept {
             DispatchReply(RxFrame[3]);
         LinkCounters.RepliesGood = LinkCounters.RepliesGood + 1;
         ReplyOk = 1;
+        Wake(); // the poller waiting for this reply goes on at once
     } else {
         ReplyOk = 0;
         LinkCounters.ChecksumErrors = LinkCounters.ChecksumErrors + 1;

@@ -66,6 +66,7 @@ public:
     // already pending adds nothing.
     void RaiseRequest(uint32_t bits) noexcept {
         RequestFlags.fetch_or(bits, std::memory_order_acq_rel);
+        Wake(); // a poller sleeping until its next idle poll serves it now
     }
 
     // One step of the request state machine (poller thread).
@@ -102,6 +103,12 @@ protected:
     void Execute() override;
 
 private:
+    // How long the poller may sleep before its next step can change anything: until the next
+    // time limit of its state, 0 when it can go on at once. While the link is down it looks at
+    // LinkActive again every LinkCheckMs (the port search sets it without a wake).
+    static constexpr int LinkCheckMs = 100;
+    int MsToNextStep() const noexcept;
+    bool ReplyOverdue() const noexcept;
     void SendRequest() noexcept;
     void AssembleByte(uint8_t b) noexcept;
 

@@ -99,6 +99,8 @@ void TComThread::PollStep() noexcept {
                 if (pending & row.bit) {
                     TxCommand = row.command;
                     RequestFlags.fetch_and(~row.bit, std::memory_order_acq_rel);
+                    if (WriteMark* mark = MarkOf(TxCommand))
+                        mark->taken = mark->raised.load(std::memory_order_acquire);
                     break;
                 }
             }
@@ -146,12 +148,22 @@ void TComThread::PollStep() noexcept {
 
 void TComThread::SendRequest() noexcept {
     SensorFrame::EncodeRequest(TxCommand, tables_, TxFrame.data());
+    if (WriteMark* mark = MarkOf(TxCommand))
+        mark->sent.store(mark->taken, std::memory_order_release); // the confirmed words are out
     // Cleared before the write, so a fast reply cannot be wiped out by the clearing.
     ReplyOk = 0;
     port_.Write(TxFrame.data(), TxLength); // a failed write simply gets no reply
     LinkCounters.FramesSent = LinkCounters.FramesSent + 1;
     ReplyTick = TickNow();
     PollState = AwaitingReply;
+}
+
+TComThread::WriteMark* TComThread::MarkOf(uint8_t command) noexcept {
+    if (command == SensorFrame::CmdWriteSetup)
+        return &setupWrite_;
+    if (command == SensorFrame::CmdWriteInfo)
+        return &infoWrite_;
+    return nullptr;
 }
 
 void TComThread::ReceiveBytes(int count) noexcept {
@@ -206,8 +218,14 @@ void TComThread::AssembleByte(uint8_t b) noexcept {
 
 void TComThread::DispatchReply(uint8_t command) noexcept {
     // command is the frame's own command byte, RxFrame[3].
-    if (command == RxFrame[3])
-        SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
+    if (command != RxFrame[3])
+        return;
+    // A read of a table whose write is still to go out would replace the words the user
+    // confirmed, and the write would then carry the sensor's old words back to it.
+    if ((command == SensorFrame::CmdReadSetup && SetupWriteOutstanding()) ||
+        (command == SensorFrame::CmdReadInfo && InfoWriteOutstanding()))
+        return;
+    SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
 }
 
 void Comm1RxChar(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept {

@@ -189,33 +189,59 @@ TEST_F(WindowSet, BatchAndSerialNumberGoToTheSensorAndComeBack) {
         << LinkState();
     EXPECT_EQ(MainForm->Tables.InfoReceived, 0);
 
-    // The display tick waits until the write has gone out, so the read-back is of the new values.
-    MainForm->TimerVisual.stop();
-    const uint64_t writes = sensor->RequestCount(0x25);
-    SNForm->Edit1.setText("70.5");
-    SNForm->Edit2.setText("250");
-    SNForm->Edit3.setText("70000");
-    Click(SNForm->SpeedButton1);
-    EXPECT_TRUE(SNForm->isHidden());
-    EXPECT_TRUE(SNForm->Confirmed);
-    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x25) > writes; }, 10000));
-    const auto frame = sensor->LastRequest(0x25);
-    ASSERT_TRUE(frame.has_value());
-    ASSERT_EQ(frame->size(), 38u);
-    SensorSimulator::Block expected = info;
-    expected[0] = 1;
-    expected[1] = 4964;
-    expected[2] = 99;
-    expected[3] = 65535;
-    EXPECT_EQ(PayloadOf(*frame), expected);
-    EXPECT_EQ(sensor->Info(), expected);
+    // The confirmed numbers reach the sensor whatever the display tick does meanwhile (it asks
+    // for a read of the identification after every OK, and the poller serves 0x15 before 0x25).
+    // Twenty rounds with the display timer running, each through the password window again.
+    ASSERT_TRUE(MainForm->TimerVisual.isActive());
+    for (int round = 0; round < 20; ++round) {
+        if (round > 0) {
+            DoubleClick(MainForm->Edit2);
+            ASSERT_TRUE(PwdForm->isVisible()) << round;
+            TypeText(PwdForm->Edit1, "7053");
+            Click(PwdForm->SpeedButton1);
+            ASSERT_TRUE(SNForm->isVisible()) << round;
+        }
+        SensorSimulator::Block expected = info;
+        if (round == 0) {
+            // Beyond the limits: the batch fits in 32 bits, suffix and serial are clamped.
+            SNForm->Edit1.setText("70.5");
+            SNForm->Edit2.setText("250");
+            SNForm->Edit3.setText("70000");
+            expected[0] = 1;
+            expected[1] = 4964;
+            expected[2] = 99;
+            expected[3] = 65535;
+        } else {
+            SNForm->Edit1.setText(QString::number(10 + round) + ".5");
+            SNForm->Edit2.setText(QString::number(round));
+            SNForm->Edit3.setText(QString::number(1000 + round));
+            expected[0] = 0;
+            expected[1] = static_cast<uint16_t>((10 + round) * 1000 + 500);
+            expected[2] = static_cast<uint16_t>(round);
+            expected[3] = static_cast<uint16_t>(1000 + round);
+        }
+        const uint64_t writes = sensor->RequestCount(0x25);
+        Click(SNForm->SpeedButton1);
+        EXPECT_TRUE(SNForm->isHidden());
+        ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x25) > writes; }, 10000)) << round;
+        const auto frame = sensor->LastRequest(0x25);
+        ASSERT_TRUE(frame.has_value());
+        ASSERT_EQ(frame->size(), 38u);
+        EXPECT_EQ(PayloadOf(*frame), expected) << "round " << round;
+        EXPECT_EQ(sensor->Info(), expected) << "round " << round;
 
-    MainForm->TimerVisual.start();
-    ASSERT_TRUE(SpinUntil([&] { return MainForm->Edit2.text() == "70.500/99"; }, 10000))
-        << MainForm->Edit2.text().toStdString();
-    EXPECT_EQ(MainForm->Edit3.text(), "65535");
-    EXPECT_FALSE(SNForm->Confirmed);
-    EXPECT_EQ(SNForm->Edit1.text(), "70.500"); // refilled from the reply
+        // Then the identification is read again and shown.
+        const QString serial = QString::number(expected[3]);
+        ASSERT_TRUE(SpinUntil(
+            [&] { return !MainForm->SerialConfirmed && MainForm->Edit3.text() == serial; }, 10000))
+            << "round " << round << ": " << MainForm->Edit3.text().toStdString();
+        if (round == 0) {
+            EXPECT_EQ(MainForm->Edit2.text(), "70.500/99");
+            EXPECT_FALSE(SNForm->Confirmed);
+            EXPECT_EQ(SNForm->Edit1.text(), "70.500"); // refilled from the reply
+        }
+        EXPECT_EQ(MainForm->Tables.InfoWords[1], expected[1]) << "round " << round;
+    }
 }
 
 TEST_F(WindowSet, ThePasswordComesFromTheSettingsFile) {

@@ -210,6 +210,13 @@ bool TMainForm::ParamBoxKeyPress(int slot, QKeyEvent& event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // A wheel turned over a choice box without the focus is the user scrolling past it: it
+    // must not pick an output type or duct shape, which would be written to the sensor at once.
+    if (event->type() == QEvent::Wheel && (watched == &ComboBox1 || watched == &ComboBox2) &&
+        !static_cast<QWidget*>(watched)->hasFocus()) {
+        event->ignore();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return TForm::eventFilter(watched, event);
     auto& key = static_cast<QKeyEvent&>(*event);

@@ -16,6 +16,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -29,6 +30,9 @@ namespace {
 constexpr const char* DateSection = "RCP";
 constexpr const char* DateKey = "Date last save";
 constexpr const char* ParamSection = "PAR";
+// What one sensor word can hold, read signed or unsigned.
+constexpr int32_t SensorWordMin = -32768;
+constexpr int32_t SensorWordMax = 65535;
 
 // "PAR00" .. "PAR15".
 std::string ParamKey(int entry) {
@@ -266,12 +270,22 @@ void TSaveRecalForm::RecallConfig(const QString& name) {
                                    .arg(PathText(path))
                                    .toStdString());
 
+    // Every file this program writes has all sixteen entries with whole numbers that a sensor
+    // word can hold. A file cut short or edited by hand would otherwise put zeros or garbage into
+    // the sensor's working parameters: it is refused whole, naming its first bad entry.
+    std::array<int32_t, SensorTables::ParamCount> words{};
     for (int entry = 0; entry < SensorTables::ParamCount; ++entry) {
-        const std::optional<std::string> value =
-            IniText::FindValue(text, ParamSection, ParamKey(entry));
-        tables_.SetupWords[static_cast<size_t>(entry)] =
-            value ? IniText::ParseInteger(*value).value_or(0) : 0;
+        const std::string key = ParamKey(entry);
+        const std::optional<std::string> value = IniText::FindValue(text, ParamSection, key);
+        const std::optional<int32_t> number = value ? IniText::ParseInteger(*value) : std::nullopt;
+        if (!number || *number < SensorWordMin || *number > SensorWordMax)
+            throw EConfigFileError(Text(value ? "Mes06" : "Mes05")
+                                       .arg(PathText(path), QString::fromStdString(key))
+                                       .toStdString());
+        words[static_cast<size_t>(entry)] = *number;
     }
+    for (int entry = 0; entry < SensorTables::ParamCount; ++entry)
+        tables_.SetupWords[static_cast<size_t>(entry)] = words[static_cast<size_t>(entry)];
     tables_.DataModified = 1;
     tables_.SetupReceived = 1;
     if (tables_.LinkActive == 1)

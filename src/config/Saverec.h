@@ -94,7 +94,9 @@ public:
     void SaveConfig(const QString& name);
     // Reads the file of `name` into SetupWords[0..15] (16..31 untouched), sets DataModified and
     // SetupReceived and, while LinkActive is 1, raises the 0x20 write. Raises EConfigFileError,
-    // in the active language, when the file is not there or cannot be read; nothing changes then.
+    // in the active language, when the file is not there or cannot be read, or when one of PAR00
+    // to PAR15 is missing, not a whole number or beyond a sensor word (-32768 to 65535; the
+    // message names the file and the first such entry); nothing changes then.
     void RecallConfig(const QString& name);
 
     // The file of a name: ExecutableFolder() / "<name>.rcp", the name in the system's 8-bit

@@ -183,7 +183,7 @@ bool TSaveRecalForm::ComboBox1KeyPress(QKeyEvent& event) {
 }
 
 QStringList TSaveRecalForm::ConfigNames() {
-    const QDir folder(PathText(ExecutableFolder()));
+    const QDir folder(PathText(ConfigFolder()));
     const QStringList files = folder.entryList({QStringLiteral("*.rcp")},
                                                QDir::Files | QDir::CaseSensitive, QDir::Unsorted);
     QStringList names;
@@ -233,7 +233,7 @@ void TSaveRecalForm::SpeedButton2Click() {
 // ---- Files ----
 
 fs::path TSaveRecalForm::ConfigPath(const QString& name) {
-    return ExecutableFolder() / (QFile::encodeName(name).toStdString() + ".rcp");
+    return ConfigFolder() / (QFile::encodeName(name).toStdString() + ".rcp");
 }
 
 bool TSaveRecalForm::IsConfigName(const QString& name) {

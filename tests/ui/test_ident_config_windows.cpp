@@ -244,6 +244,60 @@ TEST_F(WindowSet, BatchAndSerialNumberGoToTheSensorAndComeBack) {
     }
 }
 
+// Damaged configuration files recalled while the link is up: each is refused with its message,
+// the main window and the sensor keep their values, and no 0x20 goes out.
+TEST_F(WindowSet, ADamagedConfigurationNeverReachesTheSensor) {
+    Plug(SensorSimulator::DefaultParams());
+    Start(true);
+    ASSERT_TRUE(SpinUntil([&] { return Online(); }, 30000)) << LinkState();
+    std::string whole = "[RCP]\r\nDate last save=01/02/2015 10:00:00\r\n\r\n[PAR]\r\n";
+    for (int k = 0; k < 16; ++k)
+        whole += "PAR" + std::string(k < 10 ? "0" : "") + std::to_string(k) + "=" +
+                 std::to_string(SensorSimulator::DefaultParams()[k] + (k == 6 ? 1 : 0)) + "\r\n";
+    const auto edited = [&](const std::string& line, const std::string& by) {
+        std::string text = whole;
+        const size_t at = text.find(line);
+        text.replace(at, text.find("\r\n", at) - at, by);
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* key;
+    };
+    const std::vector<Case> cases{
+        {"cut", whole.substr(0, whole.find("PAR07=")), "PAR07"},
+        {"letters", edited("PAR09=", "PAR09=abc"), "PAR09"},
+        {"large", edited("PAR06=", "PAR06=70000"), "PAR06"},
+    };
+    const QString shown = MainForm->ParamBoxes[6]->text();
+    const uint64_t writes = sensor->RequestCount(0x20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(Folder() / (std::string(c.name) + ".rcp"), c.text);
+        ErrorReports reports;
+        Click(MainForm->SpeedButton11);
+        ASSERT_TRUE(SaveRecalForm->isVisible());
+        SaveRecalForm->ComboBox1.showPopup();
+        const int item = SaveRecalForm->ComboBox1.findText(c.name);
+        SaveRecalForm->ComboBox1.hidePopup();
+        ASSERT_GE(item, 0);
+        SaveRecalForm->ComboBox1.setCurrentIndex(item);
+        Click(SaveRecalForm->SpeedButton1);
+        ASSERT_EQ(reports.messages.size(), 1u);
+        EXPECT_TRUE(reports.messages[0].startsWith("File di configurazione danneggiato: "));
+        EXPECT_TRUE(reports.messages[0].contains(QLatin1String(c.key)));
+        EXPECT_TRUE(reports.messages[0].contains(QLatin1String(c.name) + ".rcp"));
+        SaveRecalForm->hide();
+        const uint64_t polls = sensor->RequestCount(0x50);
+        ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x50) >= polls + 2; }, 10000));
+        EXPECT_EQ(MainForm->ParamBoxes[6]->text(), shown);
+        EXPECT_EQ(MainForm->Tables.DataModified, 0);
+    }
+    EXPECT_EQ(sensor->RequestCount(0x20), writes);
+    EXPECT_EQ(sensor->WorkingParams(), SensorSimulator::DefaultParams());
+}
+
 TEST_F(WindowSet, ThePasswordComesFromTheSettingsFile) {
     struct Case {
         const char* settings;

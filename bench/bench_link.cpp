@@ -1,4 +1,4 @@
-// Figures of the link over a pseudo-terminal:
+// Figures of the link over a pseudo-terminal (usage: bench_link [simulator [idle seconds]]):
 //  - the poll period against the simulated sensor (500 ms pause plus reply time plus our overhead),
 //  - the time from the last byte of a reply arriving to ReplyOk being set,
 //  - the CPU time the link costs while On-Line and idle, in percent of one core.
@@ -85,7 +85,7 @@ void Stats(const char* what, std::vector<double> v) {
                 v[v.size() / 2], v[v.size() * 95 / 100], v.back());
 }
 
-void PollPeriodAndCpu(const std::string& simPath) {
+void PollPeriodAndCpu(const std::string& simPath, int idleSeconds) {
     const std::string link = "/tmp/vextor-bench-sim-" + std::to_string(getpid());
     const char* argv[] = {simPath.c_str(), "--link", link.c_str(), nullptr};
     pid_t sim = 0;
@@ -129,7 +129,7 @@ void PollPeriodAndCpu(const std::string& simPath) {
 
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();
-    Spin(std::chrono::seconds(12));
+    Spin(std::chrono::seconds(idleSeconds));
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cpu = CpuSeconds() - cpu0;
 
@@ -218,7 +218,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TThread::InstallHandOff();
     ReplyLatency();
-    PollPeriodAndCpu(argc > 1 ? argv[1] : VEXTOR_SIM_PATH);
+    // bench_link [simulator [seconds On-Line and idle, 60 by default]]
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
+    PollPeriodAndCpu(argc > 1 ? argv[1] : VEXTOR_SIM_PATH, idleSeconds);
     TThread::WaitForSelfOwnedThreads(5000);
     return 0;
 }

@@ -340,6 +340,14 @@
         <source>Mes04</source>
         <translation>Unable to read the configuration file: %1</translation>
     </message>
+    <message>
+        <source>Mes05</source>
+        <translation>Damaged configuration file: %1 (the entry %2 is missing)</translation>
+    </message>
+    <message>
+        <source>Mes06</source>
+        <translation>Damaged configuration file: %1 (%2 is not a whole number from -32768 to 65535)</translation>
+    </message>
 </context>
 <context>
     <name>TKeyBoardForm</name>

@@ -340,6 +340,14 @@
         <source>Mes04</source>
         <translation>Impossibile leggere il file di configurazione: %1</translation>
     </message>
+    <message>
+        <source>Mes05</source>
+        <translation>File di configurazione danneggiato: %1 (manca la voce %2)</translation>
+    </message>
+    <message>
+        <source>Mes06</source>
+        <translation>File di configurazione danneggiato: %1 (%2 non è un numero intero tra -32768 e 65535)</translation>
+    </message>
 </context>
 <context>
     <name>TKeyBoardForm</name>

@@ -413,6 +413,7 @@ void TMainForm::PlaceFixedControls() {
     ComboBox2.setCurrentIndex(0);
     for (QComboBox* box : {&ComboBox1, &ComboBox2}) {
         box->setEditable(false);
+        box->setFocusPolicy(Qt::StrongFocus); // the wheel gives no focus (see eventFilter)
         box->installEventFilter(this);
         box->view()->installEventFilter(this); // the open list searches by typed text too
     }

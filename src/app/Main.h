@@ -185,6 +185,9 @@ public:
     int32_t AutoConnect = 0;           // settings key AutoConnect: 1 searches again after a loss
     uint8_t FirstShow = 0;             // 1 from creation until the first showing
     int32_t StoreStep = 0;
+    // The values validated at the last "Memorizza dati": the verdict compares the read-back with
+    // these, whatever replaced SetupWords since the click.
+    std::array<int32_t, SensorTables::ParamCount> StoreSnapshot{};
     int32_t ReadStep = 0;
     // The batch and serial number window's Confirmed: its OK asks for a re-read of the
     // identification at the next tick.

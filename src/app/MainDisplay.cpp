@@ -1,6 +1,7 @@
 // The main window's display tick, the two choice boxes and the key filters.
 #include "app/Main.h"
 
+#include "link/Comthread.h"
 #include "model/Format.h"
 #include "platform/Regional.h"
 
@@ -92,10 +93,15 @@ void TMainForm::TimerVisualTimer() {
     // 7. "Memorizza dati" only while there is something to store.
     SpeedButton8.setEnabled(Tables.DataModified == 1);
 
-    // 8. The batch and serial number window confirmed a write: read the identification again.
+    // 8. The batch and serial number window confirmed a write: read the identification again,
+    // but only once the write has gone out. The poller serves 0x15 before 0x25, so a read raised
+    // earlier would be answered before the sensor has the new numbers.
     if (SerialConfirmed) {
-        RaiseIfLinked(ReqReadInfo);
-        SerialConfirmed = false;
+        const TComThread* poller = Search.ComThread();
+        if (!(poller && poller->InfoWriteOutstanding())) {
+            RaiseIfLinked(ReqReadInfo);
+            SerialConfirmed = false;
+        }
     }
 
     // 9. Identification.
@@ -222,6 +228,13 @@ void TMainForm::KeypadAccepted(int slot) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // A wheel turned over a choice box without the focus is the user scrolling past it: it
+    // must not pick an output type or duct shape, which would be written to the sensor at once.
+    if (event->type() == QEvent::Wheel && (watched == &ComboBox1 || watched == &ComboBox2) &&
+        !static_cast<QWidget*>(watched)->hasFocus()) {
+        event->ignore();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return TForm::eventFilter(watched, event);
     auto& key = static_cast<QKeyEvent&>(*event);

@@ -86,6 +86,8 @@ void TMainForm::SpeedButton8Click() {
     if (!allowed || !linked)
         return;
     PaintParamBoxes(VextorColors::White);
+    for (int i = 0; i < SensorTables::ParamCount; ++i)
+        StoreSnapshot[static_cast<size_t>(i)] = Tables.SetupWords[static_cast<size_t>(i)];
     // The verdict must come from a read-back of this store. No sensor word widens to
     // ReadBackPending, so a slot that still holds it at the verdict tells that no 0x11 reply
     // arrived since this click, and an older read-back image can never pass for this one.
@@ -106,8 +108,8 @@ bool TMainForm::StoreVerified() const {
             Tables.SetupWords[static_cast<size_t>(SensorTables::ParamCount + i)];
         if (readBack == ReadBackPending)
             return false; // no read-back since the click
-        if (Tables.SetupWords[static_cast<size_t>(i)] != readBack)
-            return false;
+        if (StoreSnapshot[static_cast<size_t>(i)] != readBack)
+            return false; // not what was validated at the click
     }
     return true;
 }

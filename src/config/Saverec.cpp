@@ -17,6 +17,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,9 @@ namespace {
 constexpr const char* DateSection = "RCP";
 constexpr const char* DateKey = "Date last save";
 constexpr const char* ParamSection = "PAR";
+// What one sensor word can hold, read signed or unsigned.
+constexpr int32_t SensorWordMin = -32768;
+constexpr int32_t SensorWordMax = 65535;
 
 // "PAR00" .. "PAR15".
 std::string ParamKey(int entry) {
@@ -186,7 +190,7 @@ bool TSaveRecalForm::ComboBox1KeyPress(QKeyEvent& event) {
 }
 
 QStringList TSaveRecalForm::ConfigNames() {
-    const QDir folder(PathText(ExecutableFolder()));
+    const QDir folder(PathText(ConfigFolder()));
     const QStringList files = folder.entryList({QStringLiteral("*.rcp")},
                                                QDir::Files | QDir::CaseSensitive, QDir::Unsorted);
     QStringList names;
@@ -236,7 +240,7 @@ void TSaveRecalForm::SpeedButton2Click() {
 // ---- Files ----
 
 fs::path TSaveRecalForm::ConfigPath(const QString& name) {
-    return ExecutableFolder() / (QFile::encodeName(name).toStdString() + ".rcp");
+    return ConfigFolder() / (QFile::encodeName(name).toStdString() + ".rcp");
 }
 
 bool TSaveRecalForm::IsConfigName(const QString& name) {
@@ -273,12 +277,22 @@ void TSaveRecalForm::RecallConfig(const QString& name) {
                                    .arg(PathText(path))
                                    .toStdString());
 
+    // Every file this program writes has all sixteen entries with whole numbers that a sensor
+    // word can hold. A file cut short or edited by hand would otherwise put zeros or garbage into
+    // the sensor's working parameters: it is refused whole, naming its first bad entry.
+    std::array<int32_t, SensorTables::ParamCount> words{};
     for (int entry = 0; entry < SensorTables::ParamCount; ++entry) {
-        const std::optional<std::string> value =
-            IniText::FindValue(text, ParamSection, ParamKey(entry));
-        tables_.SetupWords[static_cast<size_t>(entry)] =
-            value ? IniText::ParseInteger(*value).value_or(0) : 0;
+        const std::string key = ParamKey(entry);
+        const std::optional<std::string> value = IniText::FindValue(text, ParamSection, key);
+        const std::optional<int32_t> number = value ? IniText::ParseInteger(*value) : std::nullopt;
+        if (!number || *number < SensorWordMin || *number > SensorWordMax)
+            throw EConfigFileError(Text(value ? "Mes06" : "Mes05")
+                                       .arg(PathText(path), QString::fromStdString(key))
+                                       .toStdString());
+        words[static_cast<size_t>(entry)] = *number;
     }
+    for (int entry = 0; entry < SensorTables::ParamCount; ++entry)
+        tables_.SetupWords[static_cast<size_t>(entry)] = words[static_cast<size_t>(entry)];
     tables_.DataModified = 1;
     tables_.SetupReceived = 1;
     if (tables_.LinkActive == 1)

@@ -1,8 +1,9 @@
 #pragma once
 // The configuration window: keeps the sensor's sixteen setup parameters (SetupWords[0..15]) in a
-// file beside the executable and puts them back, onto the same sensor or another one.
+// file (beside the executable, or in the per-user folder when that is read-only; see AppPaths.h)
+// and puts them back, onto the same sensor or another one.
 //
-// A configuration file is "<name>.rcp" in ExecutableFolder(), an INI file written the way the
+// A configuration file is "<name>.rcp" in ConfigFolder(), an INI file written the way the
 // Windows profile services write one (CR LF line ends, "key=value" with no blanks around "="), so
 // that files from the Windows versions of this tool recall here and files saved here open there.
 // A save into a new file writes exactly:
@@ -94,16 +95,18 @@ public:
     void SaveConfig(const QString& name);
     // Reads the file of `name` into SetupWords[0..15] (16..31 untouched), sets DataModified and
     // SetupReceived and, while LinkActive is 1, raises the 0x20 write. Raises EConfigFileError,
-    // in the active language, when the file is not there or cannot be read; nothing changes then.
+    // in the active language, when the file is not there or cannot be read, or when one of PAR00
+    // to PAR15 is missing, not a whole number or beyond a sensor word (-32768 to 65535; the
+    // message names the file and the first such entry); nothing changes then.
     void RecallConfig(const QString& name);
 
-    // The file of a name: ExecutableFolder() / "<name>.rcp", the name in the system's 8-bit
+    // The file of a name: ConfigFolder() / "<name>.rcp", the name in the system's 8-bit
     // encoding.
     static std::filesystem::path ConfigPath(const QString& name);
     // Whether a name can be a configuration file name on every system this tool runs on: none of
     // \ / : * ? " < > | and no control characters.
     static bool IsConfigName(const QString& name);
-    // The recall list: the plain files "*.rcp" beside the executable (no folders, no hidden
+    // The recall list: the plain files "*.rcp" in ConfigFolder() (no folders, no hidden
     // files), in the order the folder lists them, each cut at its first "." and to 50 characters.
     static QStringList ConfigNames();
 

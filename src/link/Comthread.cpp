@@ -4,8 +4,6 @@
 #include "platform/LinkLog.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -42,12 +40,49 @@ TComThread::~TComThread() {
 
 void TComThread::Execute() {
     while (!Terminated()) {
-        if (tables_.LinkActive)
+        if (tables_.LinkActive) {
+            if (ReplyOverdue()) {
+                // No time-out before the UI thread has taken in what the port has delivered: a
+                // reply that waits in the queue while a long handler runs is no late reply. The
+                // second hand-off serves a receive event that the port queued behind the first
+                // one while the UI thread was busy.
+                HandOffEmpty();
+                HandOffEmpty();
+            }
             PollStep();
+        }
         // Ties the poller's pace to the UI thread: each cycle waits until the UI thread has
         // processed its pending work (and so any reply bytes already delivered).
-        HandOffEmpty();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!HandOffEmpty())
+            break;
+        // Sleeps until the next time limit, a raised request, a good reply or the stop.
+        SleepUntilWoken(MsToNextStep());
+    }
+}
+
+bool TComThread::ReplyOverdue() const noexcept {
+    return PollState.Get() == State::AwaitingReply && !ReplyOk && TickElapsed(ReplyTick) > ReplyWaitMs;
+}
+
+int TComThread::MsToNextStep() const noexcept {
+    if (!tables_.LinkActive)
+        return LinkCheckMs;
+    // Time left until TickElapsed(stamp) > limit.
+    const auto until = [](uint32_t stamp, uint32_t limit) {
+        const uint32_t elapsed = TickElapsed(stamp);
+        return elapsed > limit ? 0 : static_cast<int>(limit - elapsed) + 1;
+    };
+    switch (PollState.Get()) {
+    case State::Starting:
+        return until(StartTick, StartDelayMs);
+    case State::Selecting:
+        return RequestFlags.load(std::memory_order_acquire) != 0 ? 0 : until(PollTick, IdlePollMs);
+    case State::AwaitingReply:
+        return ReplyOk ? 0 : until(ReplyTick, ReplyWaitMs);
+    case State::Pausing:
+        return until(PauseTick, PauseMs);
+    default:
+        return 0;
     }
 }
 
@@ -65,6 +100,8 @@ void TComThread::PollStep() noexcept {
                 if (pending & row.bit) {
                     TxCommand = row.command;
                     RequestFlags.fetch_and(~row.bit, std::memory_order_acq_rel);
+                    if (WriteMark* mark = MarkOf(TxCommand))
+                        mark->taken = mark->raised.load(std::memory_order_acquire);
                     break;
                 }
             }
@@ -123,12 +160,22 @@ void TComThread::LogLinkLost() const noexcept {
 
 void TComThread::SendRequest() noexcept {
     SensorFrame::EncodeRequest(TxCommand, tables_, TxFrame.data());
+    if (WriteMark* mark = MarkOf(TxCommand))
+        mark->sent.store(mark->taken, std::memory_order_release); // the confirmed words are out
     // Cleared before the write, so a fast reply cannot be wiped out by the clearing.
     ReplyOk = 0;
     port_.Write(TxFrame.data(), TxLength); // a failed write simply gets no reply
     LinkCounters.FramesSent = LinkCounters.FramesSent + 1;
     ReplyTick = TickNow();
     PollState = State::AwaitingReply;
+}
+
+TComThread::WriteMark* TComThread::MarkOf(uint8_t command) noexcept {
+    if (command == SensorFrame::CmdWriteSetup)
+        return &setupWrite_;
+    if (command == SensorFrame::CmdWriteInfo)
+        return &infoWrite_;
+    return nullptr;
 }
 
 void TComThread::ReceiveBytes(int count) noexcept {
@@ -174,6 +221,7 @@ void TComThread::AssembleByte(uint8_t b) noexcept {
             DispatchReply(RxFrame[3]);
         LinkCounters.RepliesGood = LinkCounters.RepliesGood + 1;
         ReplyOk = 1;
+        Wake(); // the poller waiting for this reply goes on at once
     } else {
         ReplyOk = 0;
         LinkCounters.ChecksumErrors = LinkCounters.ChecksumErrors + 1;
@@ -182,8 +230,14 @@ void TComThread::AssembleByte(uint8_t b) noexcept {
 
 void TComThread::DispatchReply(uint8_t command) noexcept {
     // command is the frame's own command byte, RxFrame[3].
-    if (command == RxFrame[3])
-        SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
+    if (command != RxFrame[3])
+        return;
+    // A read of a table whose write is still to go out would replace the words the user
+    // confirmed, and the write would then carry the sensor's old words back to it.
+    if ((command == SensorFrame::CmdReadSetup && SetupWriteOutstanding()) ||
+        (command == SensorFrame::CmdReadInfo && InfoWriteOutstanding()))
+        return;
+    SensorFrame::DecodeReply(RxFrame.data(), SensorFrame::LongLength, tables_, hooks_);
 }
 
 void ReceiveWaitingBytes(SensorTables& tables, TComThread* comThread, uint32_t count) noexcept {

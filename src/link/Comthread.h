@@ -65,8 +65,21 @@ public:
     // Called on the UI thread: adds the bits to the pending requests. Raising a bit that is
     // already pending adds nothing.
     void RaiseRequest(uint32_t bits) noexcept {
+        // Counted before the bit is raised: the poller that takes the bit sees the count, and
+        // with it the table entries the caller wrote before raising.
+        if (bits & ReqWriteSetup)
+            setupWrite_.raised.fetch_add(1, std::memory_order_acq_rel);
+        if (bits & ReqWriteInfo)
+            infoWrite_.raised.fetch_add(1, std::memory_order_acq_rel);
         RequestFlags.fetch_or(bits, std::memory_order_acq_rel);
+        Wake(); // a poller sleeping until its next idle poll serves it now
     }
+
+    // Whether a 0x20 (0x25) raised on the UI thread has not been encoded yet. Until it has, the
+    // table holds what the user confirmed and the write must carry it: a 0x10 (0x15) reply that
+    // comes meanwhile is taken as the answer but leaves SetupWords (InfoWords) alone.
+    bool SetupWriteOutstanding() const noexcept { return setupWrite_.Outstanding(); }
+    bool InfoWriteOutstanding() const noexcept { return infoWrite_.Outstanding(); }
 
     // One step of the request state machine (poller thread).
     void PollStep() noexcept;
@@ -102,9 +115,28 @@ protected:
     void Execute() override;
 
 private:
+    // How long the poller may sleep before its next step can change anything: until the next
+    // time limit of its state, 0 when it can go on at once. While the link is down it looks at
+    // LinkActive again every LinkCheckMs (the port search sets it without a wake).
+    static constexpr int LinkCheckMs = 100;
+    int MsToNextStep() const noexcept;
+    bool ReplyOverdue() const noexcept;
     void SendRequest() noexcept;
     void LogLinkLost() const noexcept;
     void AssembleByte(uint8_t b) noexcept;
+
+    // Raises of a write request, and the raise count the last encoded write of it covers.
+    struct WriteMark {
+        std::atomic<uint32_t> raised{0}; // UI thread
+        std::atomic<uint32_t> sent{0};   // poller
+        uint32_t taken = 0;              // poller: the count seen when the bit was taken
+        bool Outstanding() const noexcept {
+            return raised.load(std::memory_order_acquire) != sent.load(std::memory_order_acquire);
+        }
+    };
+    WriteMark* MarkOf(uint8_t command) noexcept;
+    WriteMark setupWrite_;
+    WriteMark infoWrite_;
 
     SensorTables& tables_;
     SerialPort& port_;

@@ -2,7 +2,6 @@
 
 #include "platform/LinkLog.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
@@ -32,8 +31,7 @@ public:
     std::mutex mutex;
     std::condition_variable changed; // a hand-off finished, a thread ended or was told to stop
     std::atomic<QThread*> uiThread{nullptr};
-    std::atomic<bool> uiIdle{false}; // the UI thread's event loop is waiting for events
-    int selfOwnedAlive = 0;          // guarded by mutex
+    int selfOwnedAlive = 0; // guarded by mutex
 
     void Install() {
         std::lock_guard lock(installMutex_);
@@ -42,12 +40,6 @@ public:
         uiThread.store(QThread::currentThread(), std::memory_order_release);
         notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { ServeAll(); });
-        if (auto* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread())) {
-            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, notifier_.get(),
-                             [this] { uiIdle.store(true, std::memory_order_release); });
-            QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, notifier_.get(),
-                             [this] { uiIdle.store(false, std::memory_order_release); });
-        }
     }
     bool Installed() {
         std::lock_guard lock(installMutex_);
@@ -208,6 +200,25 @@ void TThread::Terminate() {
     std::lock_guard lock(q.mutex);
     terminated_.store(true, std::memory_order_release);
     q.changed.notify_all();
+    // Still under the queue's lock: a self-owned body cannot end and destroy the object before
+    // the wake is done.
+    Wake();
+}
+
+void TThread::Wake() {
+    std::lock_guard lock(wakeMutex_);
+    wakePending_ = true;
+    wakeChanged_.notify_all();
+}
+
+void TThread::SleepUntilWoken(int timeoutMs) {
+    std::unique_lock lock(wakeMutex_);
+    const auto woken = [&] { return wakePending_ || Terminated(); };
+    if (timeoutMs < 0)
+        wakeChanged_.wait(lock, woken);
+    else
+        wakeChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), woken);
+    wakePending_ = false;
 }
 
 void TThread::WaitFor() {
@@ -269,8 +280,6 @@ bool TThread::Synchronize(FunctionRef op) {
 }
 
 bool TThread::HandOffEmpty() {
-    if (HandOffQueue::Get().uiIdle.load(std::memory_order_acquire))
-        return !Terminated(); // nothing is pending on the UI thread: the empty operation is done
     auto nothing = [] {};
     return Synchronize(nothing);
 }

@@ -42,8 +42,12 @@ public:
     // has ended. Nobody may touch it after Terminate() unless they know it still runs.
     static void StartSelfOwned(std::unique_ptr<TThread> thread);
 
-    // Asks the body to end; releases a hand-off that is waiting to run. Returns at once.
+    // Asks the body to end; releases a hand-off that is waiting to run and wakes a body that
+    // sleeps in SleepUntilWoken. Returns at once.
     void Terminate();
+    // Wakes the body from SleepUntilWoken (any thread). A wake that comes while the body is not
+    // sleeping makes its next sleep return at once, so none is lost.
+    void Wake();
     bool Terminated() const noexcept { return terminated_.load(std::memory_order_acquire); }
     // Waits until the body has ended and joins it. On the UI thread it serves the hand-offs of
     // every worker while it waits.
@@ -71,10 +75,13 @@ protected:
         return Synchronize(FunctionRef(ref));
     }
     // Hands off an operation that does nothing: waits until the UI thread has processed the
-    // work pending for it. While the UI thread's event loop is waiting for events it has none,
-    // so this returns at once without waking it; that keeps a worker that hands off a thousand
-    // times a second cheap.
+    // work queued for it before this call (among it the port's receive events). Always a real
+    // hand-off: an event loop last seen waiting may be running a long timer or socket handler
+    // right now, and everything queued meanwhile must have been served when this returns.
     bool HandOffEmpty();
+    // Sleeps until Wake() or Terminate() is called or timeoutMs has passed (a negative timeout
+    // waits without limit). Returns at once when a wake came since the last sleep.
+    void SleepUntilWoken(int timeoutMs);
 
 private:
     friend class HandOffQueue;
@@ -88,6 +95,10 @@ private:
     std::atomic<bool> finished_{false};
     bool started_ = false;
     std::unique_ptr<TThread> self_; // set for a self-owned thread
+
+    std::mutex wakeMutex_;
+    std::condition_variable wakeChanged_;
+    bool wakePending_ = false; // guarded by wakeMutex_
 
     // The one hand-off this thread may have pending, guarded by the queue's mutex.
     FunctionRef* pendingOp_ = nullptr;

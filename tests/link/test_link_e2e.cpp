@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <QLoggingCategory>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -110,6 +112,30 @@ TEST_F(LinkTest, AStoreThatDoesNotReachTheEepromReadsBackTheOldValues) {
     EXPECT_EQ(tables.SetupWords[16 + 6], before[6]);
     EXPECT_NE(tables.SetupWords[16 + 6], tables.SetupWords[6]);
     EXPECT_EQ(tables.LinkActive, 1);
+}
+
+// A UI handler that keeps the UI thread busy longer than the reply wait (a big replot, a loaded
+// machine): the reply waits in the port until the handler ends, and that is no time-out. Two
+// rounds, so the busy spell meets the poller in different phases of its cycle.
+TEST_F(LinkTest, AUiThreadBusyLongerThanTheReplyWaitKeepsTheLink) {
+    ConnectAndPoll();
+    for (int round = 0; round < 2; ++round) {
+        bool busyOver = false;
+        QTimer::singleShot(round * 170, [&] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            busyOver = true;
+        });
+        const int good = Good();
+        ASSERT_TRUE(SpinUntil(
+            [&] { return (busyOver && Good() >= good + 2) || tables.LinkActive == 0; }, 20000));
+        EXPECT_EQ(tables.LinkActive, 1) << "round " << round;
+        EXPECT_EQ(poller->LinkCounters.Timeouts, 0) << "round " << round;
+        EXPECT_EQ(poller->LinkCounters.LinksLost, 0) << "round " << round;
+        if (tables.LinkActive == 0)
+            break;
+    }
 }
 
 struct FaultCase {

@@ -136,6 +136,44 @@ TEST_F(ThreadTest, SelfOwnedThreadDestroysItselfWhenItsBodyEnds) {
     EXPECT_EQ(destroyed, 5);
 }
 
+// A worker that sleeps without a time limit until it is woken, counting its wake-ups.
+class Sleeper : public TThread {
+public:
+    ~Sleeper() override {
+        Terminate();
+        WaitFor();
+    }
+    std::atomic<int> wakeups{0};
+    std::atomic<bool> sleeping{false};
+
+protected:
+    void Execute() override {
+        while (!Terminated()) {
+            sleeping = true;
+            SleepUntilWoken(-1);
+            sleeping = false;
+            ++wakeups;
+        }
+    }
+};
+
+// Every wake is seen, also one that comes before the sleep starts, and the stop ends a sleep
+// that has no time limit (a lost wake would hang here until the test's time-out).
+TEST_F(ThreadTest, AWakeIsNeverLostAndTheStopEndsASleepWithoutLimit) {
+    Sleeper s;
+    for (int round = 0; round < 200; ++round) {
+        const int before = s.wakeups;
+        s.Wake(); // sometimes before the worker has started or gone back to sleep
+        if (round == 0)
+            s.Start();
+        ASSERT_TRUE(SpinUntil([&] { return s.wakeups > before; }, 10000)) << round;
+    }
+    ASSERT_TRUE(SpinUntil([&] { return s.sleeping.load(); }, 10000));
+    s.Terminate();
+    s.WaitFor();
+    EXPECT_TRUE(s.Finished());
+}
+
 TEST_F(ThreadTest, SynchronizeOnTheUiThreadRunsDirectly) {
     struct Direct : TThread {
         void Execute() override {}

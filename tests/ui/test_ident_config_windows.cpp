@@ -189,33 +189,113 @@ TEST_F(WindowSet, BatchAndSerialNumberGoToTheSensorAndComeBack) {
         << LinkState();
     EXPECT_EQ(MainForm->Tables.InfoReceived, 0);
 
-    // The display tick waits until the write has gone out, so the read-back is of the new values.
-    MainForm->TimerVisual.stop();
-    const uint64_t writes = sensor->RequestCount(0x25);
-    SNForm->Edit1.setText("70.5");
-    SNForm->Edit2.setText("250");
-    SNForm->Edit3.setText("70000");
-    Click(SNForm->SpeedButton1);
-    EXPECT_TRUE(SNForm->isHidden());
-    EXPECT_TRUE(SNForm->Confirmed);
-    ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x25) > writes; }, 10000));
-    const auto frame = sensor->LastRequest(0x25);
-    ASSERT_TRUE(frame.has_value());
-    ASSERT_EQ(frame->size(), 38u);
-    SensorSimulator::Block expected = info;
-    expected[0] = 1;
-    expected[1] = 4964;
-    expected[2] = 99;
-    expected[3] = 65535;
-    EXPECT_EQ(PayloadOf(*frame), expected);
-    EXPECT_EQ(sensor->Info(), expected);
+    // The confirmed numbers reach the sensor whatever the display tick does meanwhile (it asks
+    // for a read of the identification after every OK, and the poller serves 0x15 before 0x25).
+    // Twenty rounds with the display timer running, each through the password window again.
+    ASSERT_TRUE(MainForm->TimerVisual.isActive());
+    for (int round = 0; round < 20; ++round) {
+        if (round > 0) {
+            DoubleClick(MainForm->Edit2);
+            ASSERT_TRUE(PwdForm->isVisible()) << round;
+            TypeText(PwdForm->Edit1, "7053");
+            Click(PwdForm->SpeedButton1);
+            ASSERT_TRUE(SNForm->isVisible()) << round;
+        }
+        SensorSimulator::Block expected = info;
+        if (round == 0) {
+            // Beyond the limits: the batch fits in 32 bits, suffix and serial are clamped.
+            SNForm->Edit1.setText("70.5");
+            SNForm->Edit2.setText("250");
+            SNForm->Edit3.setText("70000");
+            expected[0] = 1;
+            expected[1] = 4964;
+            expected[2] = 99;
+            expected[3] = 65535;
+        } else {
+            SNForm->Edit1.setText(QString::number(10 + round) + ".5");
+            SNForm->Edit2.setText(QString::number(round));
+            SNForm->Edit3.setText(QString::number(1000 + round));
+            expected[0] = 0;
+            expected[1] = static_cast<uint16_t>((10 + round) * 1000 + 500);
+            expected[2] = static_cast<uint16_t>(round);
+            expected[3] = static_cast<uint16_t>(1000 + round);
+        }
+        const uint64_t writes = sensor->RequestCount(0x25);
+        Click(SNForm->SpeedButton1);
+        EXPECT_TRUE(SNForm->isHidden());
+        ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x25) > writes; }, 10000)) << round;
+        const auto frame = sensor->LastRequest(0x25);
+        ASSERT_TRUE(frame.has_value());
+        ASSERT_EQ(frame->size(), 38u);
+        EXPECT_EQ(PayloadOf(*frame), expected) << "round " << round;
+        EXPECT_EQ(sensor->Info(), expected) << "round " << round;
 
-    MainForm->TimerVisual.start();
-    ASSERT_TRUE(SpinUntil([&] { return MainForm->Edit2.text() == "70.500/99"; }, 10000))
-        << MainForm->Edit2.text().toStdString();
-    EXPECT_EQ(MainForm->Edit3.text(), "65535");
-    EXPECT_FALSE(SNForm->Confirmed);
-    EXPECT_EQ(SNForm->Edit1.text(), "70.500"); // refilled from the reply
+        // Then the identification is read again and shown.
+        const QString serial = QString::number(expected[3]);
+        ASSERT_TRUE(SpinUntil(
+            [&] { return !MainForm->SerialConfirmed && MainForm->Edit3.text() == serial; }, 10000))
+            << "round " << round << ": " << MainForm->Edit3.text().toStdString();
+        if (round == 0) {
+            EXPECT_EQ(MainForm->Edit2.text(), "70.500/99");
+            EXPECT_FALSE(SNForm->Confirmed);
+            EXPECT_EQ(SNForm->Edit1.text(), "70.500"); // refilled from the reply
+        }
+        EXPECT_EQ(MainForm->Tables.InfoWords[1], expected[1]) << "round " << round;
+    }
+}
+
+// Damaged configuration files recalled while the link is up: each is refused with its message,
+// the main window and the sensor keep their values, and no 0x20 goes out.
+TEST_F(WindowSet, ADamagedConfigurationNeverReachesTheSensor) {
+    Plug(SensorSimulator::DefaultParams());
+    Start(true);
+    ASSERT_TRUE(SpinUntil([&] { return Online(); }, 30000)) << LinkState();
+    std::string whole = "[RCP]\r\nDate last save=01/02/2015 10:00:00\r\n\r\n[PAR]\r\n";
+    for (int k = 0; k < 16; ++k)
+        whole += "PAR" + std::string(k < 10 ? "0" : "") + std::to_string(k) + "=" +
+                 std::to_string(SensorSimulator::DefaultParams()[k] + (k == 6 ? 1 : 0)) + "\r\n";
+    const auto edited = [&](const std::string& line, const std::string& by) {
+        std::string text = whole;
+        const size_t at = text.find(line);
+        text.replace(at, text.find("\r\n", at) - at, by);
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* key;
+    };
+    const std::vector<Case> cases{
+        {"cut", whole.substr(0, whole.find("PAR07=")), "PAR07"},
+        {"letters", edited("PAR09=", "PAR09=abc"), "PAR09"},
+        {"large", edited("PAR06=", "PAR06=70000"), "PAR06"},
+    };
+    const QString shown = MainForm->ParamBoxes[6]->text();
+    const uint64_t writes = sensor->RequestCount(0x20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(Folder() / (std::string(c.name) + ".rcp"), c.text);
+        ErrorReports reports;
+        Click(MainForm->SpeedButton11);
+        ASSERT_TRUE(SaveRecalForm->isVisible());
+        SaveRecalForm->ComboBox1.showPopup();
+        const int item = SaveRecalForm->ComboBox1.findText(c.name);
+        SaveRecalForm->ComboBox1.hidePopup();
+        ASSERT_GE(item, 0);
+        SaveRecalForm->ComboBox1.setCurrentIndex(item);
+        Click(SaveRecalForm->SpeedButton1);
+        ASSERT_EQ(reports.messages.size(), 1u);
+        EXPECT_TRUE(reports.messages[0].startsWith("File di configurazione danneggiato: "));
+        EXPECT_TRUE(reports.messages[0].contains(QLatin1String(c.key)));
+        EXPECT_TRUE(reports.messages[0].contains(QLatin1String(c.name) + ".rcp"));
+        SaveRecalForm->hide();
+        const uint64_t polls = sensor->RequestCount(0x50);
+        ASSERT_TRUE(SpinUntil([&] { return sensor->RequestCount(0x50) >= polls + 2; }, 10000));
+        EXPECT_EQ(MainForm->ParamBoxes[6]->text(), shown);
+        EXPECT_EQ(MainForm->Tables.DataModified, 0);
+    }
+    EXPECT_EQ(sensor->RequestCount(0x20), writes);
+    EXPECT_EQ(sensor->WorkingParams(), SensorSimulator::DefaultParams());
 }
 
 TEST_F(WindowSet, ThePasswordComesFromTheSettingsFile) {

@@ -7,6 +7,7 @@
 #include "platform/Regional.h"
 
 #include <QKeyEvent>
+#include <QWheelEvent>
 
 namespace {
 
@@ -48,6 +49,45 @@ TEST_F(MainWindowLink, FindsTheSensorShowsItAndWritesTheUsersChoice) {
     // The poller hands off to this thread: keep the event loop turning while it writes.
     ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x20) > writes; }, 10000));
     EXPECT_EQ(sim->WorkingParams()[4], chosen);
+}
+
+// A wheel turned over a choice box that does not have the focus (the user scrolls the window)
+// leaves the choice and the sensor alone; with the focus a wheel step is a choice as before.
+TEST_F(MainWindowLink, AWheelOverAnUnfocusedChoiceBoxWritesNothing) {
+    TMainForm& f = *form;
+    f.show();
+    f.FormShow();
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+    const auto wheel = [](QComboBox& box, int steps) {
+        const QPointF at(box.width() / 2.0, box.height() / 2.0);
+        QWheelEvent event(at, box.mapToGlobal(at), QPoint(), QPoint(0, -120 * steps), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&box, &event);
+    };
+    f.ParamBoxes[6]->setFocus();
+    for (QComboBox* box : {&f.ComboBox1, &f.ComboBox2}) {
+        const int writes = static_cast<int>(sim->RequestCount(0x20));
+        const int index = box->currentIndex();
+        wheel(*box, 1);
+        EXPECT_EQ(box->currentIndex(), index) << box->objectName().toStdString();
+        EXPECT_FALSE(box->hasFocus()) << "the wheel gave it the focus";
+        const uint64_t polls = sim->RequestCount(0x50);
+        ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x50) >= polls + 2; }, 10000));
+        EXPECT_EQ(static_cast<int>(sim->RequestCount(0x20)), writes)
+            << box->objectName().toStdString();
+    }
+
+    // With the focus the wheel picks the next output type, and it goes to the sensor.
+    f.activateWindow();
+    f.ComboBox1.setFocus();
+    if (!f.ComboBox1.hasFocus())
+        GTEST_SKIP() << "no focus on this platform";
+    const uint64_t writes = sim->RequestCount(0x20);
+    const int index = f.ComboBox1.currentIndex();
+    wheel(f.ComboBox1, index < 3 ? 1 : -1);
+    EXPECT_NE(f.ComboBox1.currentIndex(), index);
+    ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x20) > writes; }, 10000));
+    EXPECT_EQ(sim->WorkingParams()[4], f.ComboBox1.currentIndex());
 }
 
 TEST_F(MainWindowLink, ALostLinkStaysDownUntilConnetti) {

@@ -434,6 +434,48 @@ TEST_F(StoreLink, AStoreWithoutAFreshReadBackIsAWritingMistake) {
     EXPECT_TRUE(SpinUntil([&] { return f.Tables.LinkActive == 0; }, 10000));
 }
 
+// "Memorizza dati" right after "Leggi parametri": the 0x10 reply is still on its way when the
+// user clicks. The typed values must reach the EEPROM, or the strip must say the store failed;
+// never "Scrittura OK" with values the user did not type. Two reply delays put the 0x10 reply
+// before and after the point where the verdict's read-back can come.
+TEST_F(StoreLink, AReadReplyOnItsWayAtTheClickDoesNotReplaceTheTypedValues) {
+    const ScopedRegionalOverride point('.');
+    TMainForm& f = *form;
+    ASSERT_TRUE(Connect());
+    Block expected = SensorSimulator::DefaultParams();
+    for (const int delayMs : {600, 1500}) {
+        SimFaults slowRead;
+        slowRead.ReplyDelayMs = delayMs;
+        slowRead.OnlyCommands = {0x10};
+        sim->SetFaults(slowRead);
+        const std::string full = std::to_string(4000 + delayMs);
+        TypeInto(*f.ParamBoxes[6], full);
+        ASSERT_TRUE(SpinUntil([&] { return f.SpeedButton8.isEnabled(); }, 5000));
+        const uint64_t reads = sim->RequestCount(0x10);
+        f.SpeedButton2.click(); // "Leggi parametri"
+        ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x10) > reads; }, 10000));
+        const int replies = f.Search.ComThread()->LinkCounters.RepliesGood;
+        f.SpeedButton8.click();
+        ASSERT_TRUE(f.TimerMem.isActive()) << delayMs;
+        ASSERT_EQ(f.Search.ComThread()->LinkCounters.RepliesGood, replies)
+            << "the read reply came before the click";
+        ASSERT_TRUE(WaitForVerdict());
+        expected[6] = static_cast<uint16_t>(4000 + delayMs);
+        const QString verdict = f.StaticText1.text();
+        if (verdict == "Scrittura OK")
+            EXPECT_EQ(sim->EepromParams(), expected) << "reported stored, delay " << delayMs;
+        else
+            EXPECT_EQ(verdict, "Errore di scrittura") << delayMs;
+        // Either way the typed values are what the sensor gets.
+        EXPECT_TRUE(SpinUntil([&] { return sim->EepromParams() == expected; }, 10000))
+            << "typed values lost, delay " << delayMs << ", EEPROM full scale "
+            << sim->EepromParams()[6];
+        EXPECT_EQ(f.ParamBoxes[6]->text(), QString::fromStdString(full));
+        sim->SetFaults({});
+        ASSERT_TRUE(SpinUntil([&] { return !f.TimerMem1.isActive(); }, 10000));
+    }
+}
+
 TEST_F(StoreLink, InvalidValuesInHiddenBoxesDoNotBlockTheStore) {
     const ScopedRegionalOverride point('.');
     TMainForm& f = *form;

@@ -1,8 +1,10 @@
 // The main window offscreen: layout, first showing, the display tick, the choice boxes, the key
 // filters, exit, language and the window set.
+#include "IdentConfigSupport.h"
 #include "MainFormFixture.h"
 #include "app/About.h"
 #include "app/Windows.h"
+#include "config/Saverec.h"
 #include "diag/Diagnose.h"
 #include "model/Format.h"
 #include "platform/Exception.h"
@@ -17,6 +19,7 @@
 #include <QToolTip>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -827,6 +830,84 @@ TEST_F(Language, AnUnwritableSettingsFileChangesNothing) {
     EXPECT_EQ(f.StaticText1.text(), "Scrittura OK");
     EXPECT_EQ(f.Help.HelpFile(), "VextorHelpITA.chm");
     EXPECT_EQ(f.Tables.SetupReceived, 0);
+}
+
+// ---- Where the files live ----
+
+// The program run from a folder it cannot write (a system-wide install, a read-only share). As
+// root every folder is writable, so the decision is injected; the per-user folders come from
+// XDG_CONFIG_HOME and XDG_DATA_HOME pointed into the test's folder, or from HOME without them.
+class FileLocation : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"})
+            saved.emplace_back(name, qgetenv(name));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((Folder() / "cfg").string()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Folder() / "data").string()));
+        qputenv("HOME", QByteArray::fromStdString((Folder() / "home").string()));
+    }
+    void TearDown() override {
+        form.reset();
+        SetFolderWritableOverride({});
+        for (const auto& [name, value] : saved)
+            qputenv(name, value);
+        MainFormTest::TearDown();
+    }
+    // The window created as the program starts, with the folder writable or not.
+    void StartWith(bool writable) {
+        form.reset();
+        SetFolderWritableOverride([writable](const std::filesystem::path&) { return writable; });
+        form = MakeForm();
+        form->FormShow();
+    }
+    // Switches the language and saves a configuration, as the user does.
+    void SwitchAndSave() {
+        form->Inglese1Click();
+        form->Tables.SetupWords[6] = 4321;
+        TSaveRecalForm window(form->Tables, {}, form.get());
+        window.SaveConfig("Duct A");
+        EXPECT_TRUE(TSaveRecalForm::ConfigNames().contains("Duct A"));
+        form->Tables.SetupWords[6] = 0;
+        window.RecallConfig("Duct A");
+        EXPECT_EQ(form->Tables.SetupWords[6], 4321);
+    }
+    std::vector<std::pair<const char*, QByteArray>> saved;
+};
+
+TEST_F(FileLocation, AReadOnlyProgramFolderUsesThePerUserFolders) {
+    WriteSettings("[Vextor]\r\nPwd=1111\r\n"); // shipped with the install
+    StartWith(false);
+    SwitchAndSave();
+    const auto settings = Folder() / "cfg" / "vextor-config" / "vextor-config.INI";
+    EXPECT_EQ(SettingsFilePath(), settings);
+    EXPECT_NE(ReadBytes(settings).find("Lang=1"), std::string::npos);
+    EXPECT_NE(ReadBytes(settings).find("Pwd=1111"), std::string::npos) << "the shipped settings";
+    EXPECT_EQ(form->LanguageIndex, 1);
+    EXPECT_TRUE(std::filesystem::exists(Folder() / "data" / "vextor-config" / "Duct A.rcp"));
+    // Nothing beside the executable changed.
+    EXPECT_EQ(ReadSettings(), "[Vextor]\r\nPwd=1111\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Folder() / "Duct A.rcp"));
+
+    // Without the XDG variables: ~/.config and ~/.local/share.
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
+    StartWith(false);
+    SwitchAndSave();
+    const auto home = Folder() / "home";
+    EXPECT_NE(ReadBytes(home / ".config" / "vextor-config" / "vextor-config.INI").find("Lang=1"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(home / ".local/share/vextor-config/Duct A.rcp"));
+}
+
+TEST_F(FileLocation, AWritableProgramFolderKeepsEverythingBesideTheExecutable) {
+    StartWith(true);
+    SwitchAndSave();
+    EXPECT_EQ(SettingsFilePath(), SettingsFile());
+    EXPECT_NE(ReadSettings().find("Lang=1"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(Folder() / "Duct A.rcp"));
+    EXPECT_FALSE(std::filesystem::exists(Folder() / "cfg"));
+    EXPECT_FALSE(std::filesystem::exists(Folder() / "data"));
 }
 
 // ---- Help ----

@@ -265,11 +265,11 @@ TEST_F(ConfigWindow, ASaveIsNeverHalfDone) {
 }
 
 TEST_F(ConfigWindow, AFileWrittenTheWindowsWayRecallsAndGoesToTheSensor) {
-    // Another section first, names in any case, blanks around "=", keys out of order, one key
-    // missing and one value that is not a number: those two read as 0.
+    // Another section first, a comment, names in any case, blanks around "=", keys out of order.
     WriteBytes(File("Windows"), "[Notes]\r\nPAR00=77\r\n\r\n[rcp]\r\ndate last save=1/2/2015\r\n"
-                                "\r\n[Par]\r\npar01=-32768\r\nPar00=-120\r\nPAR02 = 2\r\n"
-                                "PAR03=105\r\nPAR04=1\r\nPAR05=0\r\nPAR06=1000\r\nPAR08=x12\r\n"
+                                "\r\n[Par]\r\n; by hand\r\npar01=-32768\r\nPar00=-120\r\n"
+                                "PAR02 = 2\r\nPAR03=105\r\nPAR04=1\r\nPAR05=0\r\nPAR06=1000\r\n"
+                                "PAR08=\t0 \r\nPAR07=200\r\n"
                                 "PAR09=1013\r\nPAR10=10000\r\nPAR11=15\r\nPAR12=1000\r\n"
                                 "PAR13=65535\r\nPAR14=7\r\nPAR15=32767\r\n");
     for (size_t i = 16; i < 32; ++i)
@@ -283,14 +283,71 @@ TEST_F(ConfigWindow, AFileWrittenTheWindowsWayRecallsAndGoesToTheSensor) {
     std::array<int32_t, 32> expected{};
     for (size_t i = 0; i < 16; ++i)
         expected[i] = Words[i];
-    expected[7] = 0; // missing
-    expected[8] = 0; // not a number
     for (size_t i = 16; i < 32; ++i)
         expected[i] = 500 + static_cast<int32_t>(i);
     EXPECT_EQ(AllWords(), expected);
     EXPECT_EQ(tables.DataModified, 1);
     EXPECT_EQ(tables.SetupReceived, 1);
     EXPECT_EQ(poller->RequestFlags.load(), uint32_t{ReqWriteSetup});
+}
+
+// A file cut short or edited by hand would write zeros or garbage into a working sensor: it is
+// refused whole, naming the file and its first bad entry, and nothing changes or is sent.
+TEST_F(ConfigWindow, ADamagedFileIsRefusedNamingItsFirstBadEntry) {
+    SetWords(Words);
+    for (size_t i = 16; i < 32; ++i)
+        tables.SetupWords[i] = 7;
+    tables.LinkActive = 1;
+    const std::array<int32_t, 32> before = AllWords();
+    const std::string whole = ExpectedFile("01/02/2015 10:00:00", Words);
+    const auto replaced = [&](const std::string& line, const std::string& by) {
+        std::string text = whole;
+        text.replace(text.find(line), line.size(), by);
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        int language;
+        const char* message; // %1 the file's path
+    };
+    const std::vector<Case> cases{
+        {"cut", whole.substr(0, whole.find("PAR07=")), 1,
+         "File di configurazione danneggiato: %1 (manca la voce PAR07)"},
+        {"cut", whole.substr(0, whole.find("PAR07=")), 2,
+         "Damaged configuration file: %1 (the entry PAR07 is missing)"},
+        {"letters", replaced("PAR09=1013", "PAR09=abc"), 1,
+         "File di configurazione danneggiato: %1 (PAR09 non è un numero intero tra -32768 e "
+         "65535)"},
+        {"letters", replaced("PAR09=1013", "PAR09=abc"), 2,
+         "Damaged configuration file: %1 (PAR09 is not a whole number from -32768 to 65535)"},
+        {"large", replaced("PAR06=1000", "PAR06=70000"), 2,
+         "Damaged configuration file: %1 (PAR06 is not a whole number from -32768 to 65535)"},
+        {"negative", replaced("PAR01=-32768", "PAR01=-32769"), 2,
+         "Damaged configuration file: %1 (PAR01 is not a whole number from -32768 to 65535)"},
+        {"fraction", replaced("PAR12=1000", "PAR12=10.5"), 2,
+         "Damaged configuration file: %1 (PAR12 is not a whole number from -32768 to 65535)"},
+        {"empty", replaced("PAR15=32767", "PAR15="), 2,
+         "Damaged configuration file: %1 (PAR15 is not a whole number from -32768 to 65535)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.language));
+        WriteBytes(File(c.name), c.text);
+        Translation().SetLanguage(c.language);
+        ErrorReports reports;
+        Open(1);
+        ASSERT_TRUE(Pick(c.name));
+        Click(form->SpeedButton1);
+        ASSERT_EQ(reports.messages.size(), 1u);
+        EXPECT_EQ(reports.messages[0],
+                  QString::fromUtf8(c.message).arg(QString::fromStdString(File(c.name).string())));
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(AllWords(), before);
+        EXPECT_EQ(tables.DataModified, 0);
+        EXPECT_EQ(tables.SetupReceived, 0);
+        EXPECT_EQ(poller->RequestFlags.load(), 0u); // nothing goes to the sensor
+        form->hide();
+    }
 }
 
 TEST_F(ConfigWindow, ASavedConfigurationRecallsExactlyAndWithTheLinkDownNothingIsSent) {

@@ -64,6 +64,23 @@ protected:
     int terminations = 0;
 };
 
+// Finds the sensor and waits until its parameters are on screen. The search runs without
+// waiting for its timer; a search that ended Off-Line (a probe answer later than the search's
+// 2 s on a loaded machine) starts again, as "Connetti" would.
+inline bool WaitForSensorParameters(TMainForm& f) {
+    return SpinUntil(
+        [&] {
+            if (f.Tables.LinkActive == 0) {
+                if (f.Search.SearchStep == 0)
+                    f.Search.Start();
+                f.TimerConnectTimer();
+            }
+            return f.Tables.LinkActive == 1 && f.Tables.SetupReceived == 0 &&
+                   !f.ParamBoxes[9]->text().isEmpty();
+        },
+        30000);
+}
+
 // The main window with a simulated sensor on a link in the test's folder, saved as the port to
 // try first. The window (poller, port) goes before the sensor.
 class MainFormWithSensorTest : public MainFormTest {

@@ -2,6 +2,7 @@
 // length count, caps lock, the physical keyboard) and in the application's window set: opened by
 // a tap or a double-click on the boxes they serve, and a keypad value stored to the simulated
 // sensor.
+#include "MainFormFixture.h"
 #include "SensorSim.h"
 #include "app/Main.h"
 #include "app/Windows.h"
@@ -455,17 +456,7 @@ TEST_F(KeyboardWindows, AValueTappedInOnTheKeypadIsStoredInTheSensor) {
     }
     Start();
     TMainForm& f = *MainForm;
-    ASSERT_TRUE(SpinUntil(
-        [&] {
-            if (f.Tables.LinkActive == 0) {
-                if (f.Search.SearchStep == 0)
-                    f.Search.Start();
-                f.TimerConnectTimer();
-            }
-            return f.Tables.LinkActive == 1 && f.Tables.SetupReceived == 0 &&
-                   !Box(10).text().isEmpty();
-        },
-        30000));
+    ASSERT_TRUE(WaitForSensorParameters(f));
 
     Touch(Box(10)); // correction factor, four decimals, 0..60000
     ASSERT_TRUE(KeyBoardForm->isVisible());

@@ -280,23 +280,10 @@ protected:
         sim->SetEepromParams(p);
     }
 
-    // Shows the window, finds the sensor and waits until its parameters are on screen. The
-    // search runs without waiting for its timer; a search that ended Off-Line (a probe answer
-    // later than the search's 2 s on a loaded machine) starts again, as "Connetti" would.
+    // Shows the window, finds the sensor and waits until its parameters are on screen.
     bool Connect() {
-        TMainForm& f = *form;
-        f.FormShow();
-        return SpinUntil(
-            [&] {
-                if (f.Tables.LinkActive == 0) {
-                    if (f.Search.SearchStep == 0)
-                        f.Search.Start();
-                    f.TimerConnectTimer();
-                }
-                return f.Tables.LinkActive == 1 && f.Tables.SetupReceived == 0 &&
-                       !f.ParamBoxes[9]->text().isEmpty();
-            },
-            30000);
+        form->FormShow();
+        return WaitForSensorParameters(*form);
     }
 
     // Clicks "Memorizza dati" once the display tick has enabled it.

@@ -209,7 +209,10 @@ class LinkLogLines {
 public:
     LinkLogLines() {
         QLoggingCategory::setFilterRules(QStringLiteral("vextor.link.debug=true"));
-        Lines().clear();
+        {
+            std::lock_guard lock(Mutex());
+            Lines().clear();
+        }
         previous_ = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext& context, const QString& message) {
                 if (context.category && std::string(context.category) == "vextor.link") {

@@ -4,17 +4,21 @@
 // other through these pointers; they are null before CreateWindows and after DestroyWindows.
 class TMainForm;
 class TDiagnoseForm;
+class TGraficoForm;
 class TInfoForm;
 class TSaveRecalForm;
 class TPwdForm;
 class TSNForm;
+class TDebugForm;
 
 extern TMainForm* MainForm;
 extern TDiagnoseForm* DiagnoseForm;
+extern TGraficoForm* GraficoForm;
 extern TInfoForm* InfoForm;
 extern TSaveRecalForm* SaveRecalForm;
 extern TPwdForm* PwdForm;
 extern TSNForm* SNForm;
+extern TDebugForm* DebugForm;
 
 // Creates the windows, all hidden. Creating the main window runs its FormCreate before the next
 // window exists, so later windows may use it. If a creation raises, the windows made so far are

@@ -5,6 +5,7 @@
 //   - resident memory before and after a simulated 24-hour recording in both windows.
 // Ends with the line
 //   chart tick, full buffers: <median> ms per window, whole range <median> ms, RSS <a> -> <b> MiB
+#include "SensorSim.h"
 #include "charts/Debug.h"
 #include "charts/Grafico.h"
 #include "model/SensorTables.h"
@@ -49,6 +50,7 @@ struct Bench {
     std::unique_ptr<TDebugForm> debug;
     std::vector<double> tickMs;
     std::vector<double> wholeMs;
+    std::vector<double> fullTickMs;
 
     ChartSources Sources() {
         ChartSources s;
@@ -60,13 +62,21 @@ struct Bench {
         return s;
     }
 
-    // Live values that move like the simulator's: a slow wave with some noise.
+    // The simulated sensor's live values (mass flow, temperature, diagnostic word), one set
+    // per second; or, for the worst case, noise over the whole scale and beyond.
+    bool noisy = false;
     void NextValues() {
         ++step;
-        tables.StatusWords[1] =
-            static_cast<int32_t>(500 + (step * 7919u) % 400 + (step / 60) % 100);
-        tables.StatusWords[2] = static_cast<int32_t>(200 + (step / 30) % 50);
-        tables.StatusWords[9] = static_cast<int32_t>((step * 104729u) % 4000);
+        if (noisy) {
+            tables.StatusWords[1] = static_cast<int32_t>((step * 7919u) % 1200);
+            tables.StatusWords[2] = static_cast<int32_t>((step * 104723u) % 2000);
+            tables.StatusWords[9] = static_cast<int32_t>((step * 104729u) % 4000);
+            return;
+        }
+        const SensorSimulator::Block words =
+            SensorSimulator::ComputeStatus(SensorSimulator::DefaultParams(), 7, step);
+        for (size_t i = 0; i < words.size(); ++i)
+            tables.StatusWords[i] = words[i];
     }
 
     void Tick(TChartForm& form) {
@@ -88,7 +98,31 @@ void TickPerWindow(benchmark::State& state, TChartForm* form) {
     state.counters["samples"] = form->SampleCount();
 }
 
+// Fills both windows to the full day (once), then measures a few ticks with nothing appended.
+void FillToFullDay() {
+    Bench& b = *g_bench;
+    if (!b.grafico->Acquiring() && !b.debug->Acquiring())
+        return;
+    while (b.grafico->Acquiring())
+        b.Tick(*b.grafico);
+    while (b.debug->Acquiring())
+        b.Tick(*b.debug);
+    b.grafico->Timer2.stop();
+    b.debug->Timer2.stop();
+    for (int i = 0; i < 20; ++i) {
+        for (TChartForm* form :
+             {static_cast<TChartForm*>(b.grafico.get()), static_cast<TChartForm*>(b.debug.get())}) {
+            const auto start = Clock::now(); // full: nothing appended, the newest redrawn
+            b.Tick(*form);
+            b.fullTickMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+    }
+}
+
+// Draws a window with the whole day in view.
 void WholeRange(benchmark::State& state, TChartForm* form, std::vector<TChartView*> views) {
+    FillToFullDay();
     for (auto _ : state) {
         const auto start = Clock::now();
         for (TChartView* view : views) {
@@ -117,11 +151,22 @@ int main(int argc, char** argv) {
     bench.debug = std::make_unique<TDebugForm>(bench.tables, bench.Sources());
     TGraficoForm& grafico = *bench.grafico;
     TDebugForm& debug = *bench.debug;
+    // Start: both windows created (buffers and curve storage allocated with them), shown and
+    // drawn once, as on the screen before "Start ADQ".
+    grafico.show();
+    debug.show();
+    QCoreApplication::processEvents();
+    grafico.Replot();
+    debug.Replot();
+    QCoreApplication::processEvents();
+    grafico.hide();
+    debug.hide();
     QCoreApplication::processEvents();
     const double rssStart = ResidentMiB();
 
-    // A day of recording in both windows, hidden (each tick appends; nothing is drawn), up to
-    // the last 3000 samples, which the measured ticks append with the windows shown.
+    // A day of recording in both windows, hidden (each tick appends; nothing is drawn: a hidden
+    // view draws when shown), up to the last 3000 samples, which the measured ticks append with
+    // the windows shown.
     constexpr int Measured = 2 * 5 * 200 + 20; // two windows, 5 repetitions of 200, warm-up
     grafico.SpeedButton2Click();
     debug.SpeedButton2Click();
@@ -149,25 +194,6 @@ int main(int argc, char** argv) {
         ->Iterations(200)
         ->Repetitions(5)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
-    const double tickMedian = Median(bench.tickMs);
-    std::printf("ticks measured at %d..%d samples\n", TChartForm::Capacity - 3000 + 10,
-                grafico.SampleCount());
-
-    // Fill to the full day, then zoom out to all of it.
-    while (grafico.Acquiring())
-        bench.Tick(grafico);
-    while (debug.Acquiring())
-        bench.Tick(debug);
-    grafico.Timer2.stop();
-    debug.Timer2.stop();
-    bench.tickMs.clear();
-    for (int i = 0; i < 20; ++i) {
-        bench.Tick(grafico); // full: nothing appended, the newest samples redrawn
-        bench.Tick(debug);
-    }
-    const double fullTickMedian = Median(bench.tickMs);
-    benchmark::ClearRegisteredBenchmarks();
     benchmark::RegisterBenchmark(
         "whole 24 h/acquisition window", WholeRange, &grafico,
         std::vector<TChartView*>{&grafico.AdvGDIPChartView1, &grafico.AdvGDIPChartView2})
@@ -181,13 +207,48 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    FillToFullDay(); // when a filter left the zoomed-out runs out
 
     const double rssEnd = ResidentMiB();
-    std::printf(
-        "samples: acquisition %d, debug %d; tick on full buffers (nothing appended) %.3f ms\n",
-        grafico.SampleCount(), debug.SampleCount(), fullTickMedian);
+
+    // The worst case for the zoomed-out drawing: a day of noise over the whole scale and beyond.
+    bench.noisy = true;
+    std::vector<double> noisyMs;
+    for (TChartForm* form :
+         {static_cast<TChartForm*>(&grafico), static_cast<TChartForm*>(&debug)}) {
+        form->hide();
+        form->SpeedButton2Click();
+        form->Timer2.stop();
+        while (form->Acquiring()) {
+            bench.NextValues();
+            form->Timer2Timer();
+        }
+        form->show();
+        QCoreApplication::processEvents();
+        const auto views = form == &grafico ? std::vector<TChartView*>{&grafico.AdvGDIPChartView1,
+                                                                       &grafico.AdvGDIPChartView2}
+                                            : std::vector<TChartView*>{&debug.AdvGDIPChartView1};
+        for (int i = 0; i < 30; ++i) {
+            const auto start = Clock::now();
+            for (TChartView* view : views) {
+                view->BeginUpdate();
+                view->Panes[0].Range.RangeFrom = 0;
+                view->Panes[0].Range.RangeTo = TChartForm::Capacity;
+                view->EndUpdate();
+            }
+            form->repaint();
+            noisyMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+    }
+    std::printf("whole range with a day of full-scale noise (worst case): %.3f ms\n",
+                Median(noisyMs));
+    std::printf("ticks measured from %d samples on; samples now: acquisition %d, debug %d; "
+                "tick with full buffers (nothing appended) %.3f ms\n",
+                TChartForm::Capacity - 3000 + 10, grafico.SampleCount(), debug.SampleCount(),
+                Median(bench.fullTickMs));
     std::printf("chart tick, full buffers: %.3f ms per window, whole range %.3f ms, RSS %.1f -> "
                 "%.1f MiB\n",
-                tickMedian, Median(bench.wholeMs), rssStart, rssEnd);
+                Median(bench.tickMs), Median(bench.wholeMs), rssStart, rssEnd);
     return 0;
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,202 @@ void SetAxisEnds(QCPAxis& axis, double first, double second) {
     }
     axis.setRangeReversed(first > second);
     axis.setRange(std::min(first, second), std::max(first, second));
+}
+
+// The plot drawn straight into the window at each paint: no intermediate layer buffers to clear
+// and blend (QCustomPlot's replot draws into transparent buffers that the paint then blends
+// onto a background fill, four passes over every pixel instead of one).
+class DirectPlot : public QCustomPlot {
+public:
+    explicit DirectPlot(QWidget* parent) : QCustomPlot(parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted here
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QCPPainter painter(this);
+        if (!painter.isActive())
+            return;
+        painter.fillRect(rect(), Qt::white);
+        draw(&painter); // lays out, then draws every layer with the label cache in use
+    }
+    void resizeEvent(QResizeEvent* /*event*/) override {
+        setViewport(rect());
+        update();
+    }
+};
+
+// A caption laid out once and kept as a picture: the title above the plot and the X axis
+// caption below it are drawn at every paint, their text shaped only when it changes.
+class CachedText : public QCPTextElement {
+public:
+    explicit CachedText(QCustomPlot* plot) : QCPTextElement(plot) {}
+
+    void Set(const QString& text, const QFont& font) {
+        if (valid_ && text == text_ && font == font_)
+            return;
+        valid_ = true;
+        text_ = text;
+        font_ = font;
+        setText(text);
+        setFont(font);
+        const QFontMetrics metrics(font);
+        const QSize size = text.isEmpty() ? QSize(0, metrics.height())
+                                          : metrics.boundingRect(QRect(), Qt::TextDontClip, text)
+                                                .size()
+                                                .expandedTo(QSize(1, metrics.height()));
+        picture_ = QPixmap(size.expandedTo(QSize(1, 1)));
+        picture_.fill(Qt::transparent);
+        QPainter painter(&picture_);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(picture_.rect(), Qt::AlignCenter | Qt::TextDontClip, text);
+        size_ = size;
+    }
+
+protected:
+    QSize minimumOuterSizeHint() const override {
+        return size_ +
+               QSize(mMargins.left() + mMargins.right(), mMargins.top() + mMargins.bottom());
+    }
+    QSize maximumOuterSizeHint() const override {
+        return QSize(QWIDGETSIZE_MAX, minimumOuterSizeHint().height());
+    }
+    void draw(QCPPainter* painter) override {
+        if (text_.isEmpty())
+            return;
+        const QRect target(
+            QPoint(mRect.center().x() - size_.width() / 2, mRect.center().y() - size_.height() / 2),
+            size_);
+        painter->drawPixmap(target.topLeft(), picture_);
+    }
+
+private:
+    bool valid_ = false;
+    QString text_;
+    QFont font_;
+    QPixmap picture_;
+    QSize size_{0, 0};
+};
+
+// A graph that, where its visible points are denser than the plot's pixels, draws the band
+// each pixel column's points span instead of the line through all of them: the same picture as
+// the line (which would cover that band), filled row by row rather than stroked point to point
+// up and down the columns, which costs several times more for a noisy day of samples.
+class DenseGraph : public QCPGraph {
+public:
+    DenseGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+    bool Dense = false;
+
+protected:
+    void draw(QCPPainter* painter) override {
+        if (!Dense) {
+            QCPGraph::draw(painter);
+            return;
+        }
+        const QCPAxis* keys = keyAxis();
+        const QCPAxis* values = valueAxis();
+        if (keys == nullptr || values == nullptr || mDataContainer->isEmpty())
+            return;
+        const QRect area = keys->axisRect()->rect();
+        const int columns = area.width();
+        if (columns <= 0)
+            return;
+        // Each column's highest and lowest pixel, joined to the previous point so the band
+        // has no gaps; values beyond the axis are held just outside it.
+        top_.assign(static_cast<size_t>(columns), std::numeric_limits<int>::max());
+        bottom_.assign(static_cast<size_t>(columns), std::numeric_limits<int>::min());
+        const QCPRange range = keys->range();
+        const double lowY = area.top() - 2.0;
+        const double highY = area.bottom() + 2.0;
+        // Both axes are linear: pixel = origin + scale * value, worked out once.
+        const double x0 = keys->coordToPixel(0.0) - area.left();
+        const double xScale = keys->coordToPixel(1.0) - area.left() - x0;
+        const double y0 = values->coordToPixel(0.0);
+        const double yScale = values->coordToPixel(1.0) - y0;
+        bool havePrevious = false;
+        int previousY = 0;
+        int previousColumn = -1;
+        for (auto it = mDataContainer->findBegin(range.lower),
+                  end = mDataContainer->findEnd(range.upper);
+             it != end; ++it) {
+            const double x = x0 + xScale * it->key;
+            const double yf = std::clamp(y0 + yScale * it->value, lowY, highY);
+            if (!std::isfinite(x) || !std::isfinite(yf))
+                continue;
+            const int column = static_cast<int>(std::floor(x));
+            const int y = static_cast<int>(std::lround(yf));
+            if (column >= 0 && column < columns) {
+                const auto c = static_cast<size_t>(column);
+                top_[c] = std::min(top_[c], y);
+                bottom_[c] = std::max(bottom_[c], y);
+                if (havePrevious && std::abs(column - previousColumn) <= 1) {
+                    top_[c] = std::min(top_[c], previousY);
+                    bottom_[c] = std::max(bottom_[c], previousY);
+                }
+            }
+            havePrevious = true;
+            previousY = y;
+            previousColumn = column;
+        }
+        // Row by row, the runs of columns whose band covers the row: a noisy stretch is one
+        // long run per row, a quiet line a short one per step.
+        int firstRow = std::numeric_limits<int>::max();
+        int lastRow = std::numeric_limits<int>::min();
+        for (int c = 0; c < columns; ++c) {
+            firstRow = std::min(firstRow, top_[static_cast<size_t>(c)]);
+            lastRow = std::max(lastRow, bottom_[static_cast<size_t>(c)]);
+        }
+        runs_.clear();
+        const int* tops = top_.data();
+        const int* bottoms = bottom_.data();
+        for (int y = firstRow; y <= lastRow; ++y) {
+            int c = 0;
+            while (c < columns) {
+                if (tops[c] > y || bottoms[c] < y) {
+                    ++c;
+                    continue;
+                }
+                const int start = c;
+                while (c < columns && tops[c] <= y && bottoms[c] >= y)
+                    ++c;
+                runs_.append(QRect(area.left() + start, y, c - start, 1));
+            }
+        }
+        painter->setAntialiasing(false);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(pen().color());
+        painter->drawRects(runs_);
+    }
+
+private:
+    std::vector<int> top_;
+    std::vector<int> bottom_;
+    QVector<QRect> runs_;
+};
+
+// A circular marker of the given colour and diameter, drawn once and then stamped at each point
+// (an antialiased ellipse per point costs a path each).
+QCPScatterStyle MarkerStyle(const QColor& colour, int size) {
+    static QHash<QPair<QRgb, int>, QCPScatterStyle> styles;
+    const QPair<QRgb, int> key(colour.rgba(), size);
+    auto found = styles.constFind(key);
+    if (found != styles.constEnd())
+        return *found;
+    const int side = size + 2;
+    QPixmap picture(side, side);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(colour, 1.0));
+        painter.setBrush(colour);
+        painter.drawEllipse(QPointF(side / 2.0, side / 2.0), size / 2.0, size / 2.0);
+    }
+    const QCPScatterStyle style(picture);
+    styles.insert(key, style);
+    return style;
 }
 
 } // namespace
@@ -152,7 +350,7 @@ double TChartSeries::PointY(int index) const {
 
 TChartPane::TChartPane(QCustomPlot& plot, int seriesCount) {
     for (int i = 0; i < seriesCount; ++i) {
-        QCPGraph* graph = plot.addGraph(plot.xAxis, plot.yAxis); // owned by the plot
+        auto* graph = new DenseGraph(plot.xAxis, plot.yAxis); // owned by the plot
         graph->setName(QStringLiteral("Serie %1").arg(i));
         graph->setLineStyle(QCPGraph::lsLine);
         auto series = std::unique_ptr<TChartSeries>(new TChartSeries(graph));
@@ -164,19 +362,25 @@ TChartPane::TChartPane(QCustomPlot& plot, int seriesCount) {
 // ---- View ----
 
 TChartView::TChartView(QWidget* parent, int seriesCount)
-    : QWidget(parent), plot_(new QCustomPlot(this)) {
+    : QWidget(parent), plot_(new DirectPlot(this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent); // the plot covers it
     plot_->setObjectName(QStringLiteral("Plot"));
     plot_->setPlottingHint(QCP::phFastPolylines, true);
     plot_->setPlottingHint(QCP::phCacheLabels, true);
     plot_->setBackground(QBrush(Qt::white));
     plot_->legend->setVisible(false);
 
-    // Title above the plot, the plot below it, inside the pane margins.
+    // Title above the plot, the plot, the X axis caption below it, inside the pane margins.
     QCPLayoutGrid* layout = plot_->plotLayout();
     layout->insertRow(0);
-    auto* title = new QCPTextElement(plot_, QString()); // owned by the layout
+    auto* title = new CachedText(plot_); // owned by the layout
     layout->addElement(0, 0, title);
+    layout->insertRow(2);
+    caption_ = new CachedText(plot_);
+    caption_->setMargins(QMargins(0, 0, 0, 4));
+    layout->addElement(2, 0, caption_);
     layout->setRowSpacing(0);
+    layout->setRowStretchFactors({0.001, 1.0, 0.001});
 
     QCPAxisRect* rect = plot_->axisRect();
     rect->setAutoMargins(QCP::msBottom);
@@ -189,8 +393,9 @@ TChartView::TChartView(QWidget* parent, int seriesCount)
     plot_->yAxis->setTicker(yTicker_);
     plot_->yAxis2->setTicker(yGridTicker_);
 
-    const QPen gridPen(QColor(200, 200, 200), 0, Qt::DotLine);
-    const QPen minorGridPen(QColor(228, 228, 228), 0, Qt::DotLine);
+    // Solid hairlines: a dotted pen costs a stroker pass per line.
+    const QPen gridPen(QColor(200, 200, 200), 0, Qt::SolidLine);
+    const QPen minorGridPen(QColor(232, 232, 232), 0, Qt::SolidLine);
     QCPAxis* x = plot_->xAxis;
     x->setNumberFormat(QStringLiteral("g"));
     x->setNumberPrecision(6);
@@ -254,16 +459,13 @@ void TChartView::Apply() {
     QCPLayoutGrid* layout = plot_->plotLayout();
     layout->setAutoMargins(QCP::msNone);
     layout->setMargins(QMargins(pane.MarginLeft, pane.MarginTop, pane.MarginRight, 0));
-    if (pane.title_->text() != pane.Title)
-        pane.title_->setText(pane.Title);
-    pane.title_->setFont(titleFont);
+    static_cast<CachedText*>(pane.title_)->Set(pane.Title, titleFont);
     QCPAxisRect* rect = plot_->axisRect();
     rect->setMargins(QMargins(pane.YAxisWidth, AxisRectTopMargin, AxisRectRightMargin, 0));
 
     // X axis.
     QCPAxis* x = plot_->xAxis;
-    x->setLabel(pane.XAxisCaption);
-    x->setLabelFont(base);
+    static_cast<CachedText*>(caption_)->Set(pane.XAxisCaption, base);
     x->setTickLabelFont(base);
     xTicker_->Unit = pane.XMajorUnit;
     xTicker_->MinorUnit = pane.XGrid.MinorDistance < pane.XMajorUnit ? pane.XGrid.MinorDistance : 0;
@@ -297,15 +499,18 @@ void TChartView::Apply() {
         TChartSeries& series = pane.Series[i];
         QCPGraph* graph = series.graph_;
         graph->setLineStyle(QCPGraph::lsLine);
-        graph->setPen(QPen(series.LineColor, 1.0));
+        graph->setPen(QPen(series.LineColor, 0)); // cosmetic: one pixel at any scale, no stroker
         const auto data = graph->data();
         const auto begin = data->findBegin(visible.lower, false);
         const auto end = data->findEnd(visible.upper, false);
         const double shown = static_cast<double>(end - begin);
         series.markersDrawn_ = series.MarkerSize > 0 && shown <= width;
+        // Denser than the pixels the line is a column of strokes per pixel: smoothing its edges
+        // shows nothing and costs most of the drawing.
+        graph->setAntialiased(shown <= width);
+        static_cast<DenseGraph*>(graph)->Dense = shown > width;
         if (series.markersDrawn_)
-            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, series.Color,
-                                                   series.Color, series.MarkerSize));
+            graph->setScatterStyle(MarkerStyle(series.Color, series.MarkerSize));
         else
             graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
     }
@@ -313,14 +518,17 @@ void TChartView::Apply() {
 
 void TChartView::Redraw() {
     Apply();
-    plot_->replot(QCustomPlot::rpQueuedRefresh);
+    if (plot_->isVisible())
+        plot_->repaint(); // drawn now, into the window
+    else
+        plot_->update();
     pending_ = false;
     ++drawCount_;
 }
 
 void TChartView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    plot_->setGeometry(rect()); // the plot lays itself out again and draws
+    plot_->setGeometry(rect());
     if (isVisible() && updateDepth_ == 0)
         Redraw(); // ticks and markers for the new size
 }

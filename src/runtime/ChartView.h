@@ -163,7 +163,8 @@ private:
     class UnitTicker;
     void Apply();
 
-    QCustomPlot* plot_; // owned by this widget
+    QCustomPlot* plot_;       // owned by this widget
+    QCPTextElement* caption_; // the X axis caption, owned by the plot's layout
     QSharedPointer<UnitTicker> xTicker_;
     QSharedPointer<UnitTicker> yTicker_;
     QSharedPointer<UnitTicker> yGridTicker_;

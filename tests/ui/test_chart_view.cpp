@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,6 +16,7 @@ protected:
     void SetUp() override {
         view.resize(1024, 320);
         view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
 
     // Redraws with the given X and Y ranges.
@@ -151,6 +153,32 @@ TEST_F(ChartView, MarkersAreLeftOutWherePointsAreDenserThanPixels) {
     EXPECT_TRUE(series.MarkersDrawn());
     Show(0, 86400, 0, 100);
     EXPECT_FALSE(series.MarkersDrawn());
+
+    // Zoomed out, a level series is still drawn as a line across the plot, at its level.
+    TChartSeries& level = view.Panes[0].Series[1];
+    level.LineColor = QColor(0, 0, 255);
+    for (int i = 0; i < 86400; ++i)
+        level.AddSingleXYPoint(i, 25);
+    Show(0, 86400, 0, 100);
+    EXPECT_FALSE(level.MarkersDrawn());
+    const QImage picture = view.grab().toImage();
+    int firstRow = -1;
+    int lastRow = -1;
+    int widest = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        int blue = 0;
+        for (int x = 0; x < picture.width(); ++x)
+            blue += picture.pixel(x, y) == qRgb(0, 0, 255) ? 1 : 0;
+        if (blue > 0) {
+            firstRow = firstRow < 0 ? y : firstRow;
+            lastRow = y;
+            widest = std::max(widest, blue);
+        }
+    }
+    ASSERT_GE(firstRow, 0);
+    EXPECT_LE(lastRow - firstRow, 2);
+    EXPECT_GT(widest, 900);
+    level.ClearPoints();
     // Points cleared, then appended again: the same curve.
     series.ClearPoints();
     EXPECT_EQ(series.PointCount(), 0);

@@ -145,6 +145,7 @@ void TChartForm::SetupControls() {
     SetupButton(SpeedButton2, "SpeedButton2", "Start ADQ", QRect(8, 6, 105, 41));
     SetupButton(SpeedButton3, "SpeedButton3", "Stop ADQ", QRect(119, 6, 98, 41));
     SetupLabel(Label2, "Label2", "Secondi trascorsi dallo start ADQ", QPoint(236, 6));
+    FitLabel2();
     Edit1.setObjectName(QStringLiteral("Edit1"));
     Edit1.setGeometry(236, 24, 121, 21);
     Edit1.setReadOnly(true);
@@ -175,6 +176,18 @@ void TChartForm::SetupControls() {
     for (const auto& [button, handler] : handlers)
         connect(button, &QPushButton::clicked, this,
                 Guarded([this, h = handler] { (this->*h)(); }));
+}
+
+void TChartForm::FitLabel2() {
+    const int room = SpeedButton4.x() - Label2.x() - 4;
+    QFont font = BaseFont();
+    Label2.setFont(font);
+    Label2.adjustSize();
+    while (Label2.width() > room && font.pixelSize() > 8) {
+        font.setPixelSize(font.pixelSize() - 1);
+        Label2.setFont(font);
+        Label2.adjustSize();
+    }
 }
 
 int TChartForm::OutputIndex() const {

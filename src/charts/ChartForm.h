@@ -154,6 +154,8 @@ protected:
     void SyncCurve(TChartSeries& series, CurveState& state, int scale, Value value);
 
     void PlaceChartsForBar();
+    // Sizes Label2 to its caption, in a smaller size where the base font would run under "+".
+    void FitLabel2();
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

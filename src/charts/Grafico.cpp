@@ -47,7 +47,7 @@ TGraficoForm::TGraficoForm(SensorTables& tables, ChartSources sources, QWidget* 
 
     // Created after a language switch: take the active language's texts now.
     TTranslation::Global().ApplyTo(*this);
-    Label2.adjustSize();
+    FitLabel2();
 }
 
 std::vector<TChartView*> TGraficoForm::Views() {
@@ -110,7 +110,7 @@ void TGraficoForm::SpeedButton10Click() {
 }
 
 void TGraficoForm::Retranslate() {
-    Label2.adjustSize();
+    FitLabel2();
     // The top title is the output type's text in the language now active.
     AdvGDIPChartView1.BeginUpdate();
     AdvGDIPChartView1.Panes[0].Title = OutputText();

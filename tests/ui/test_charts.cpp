@@ -142,6 +142,7 @@ TEST_F(ChartWindows, TheAcquisitionWindowFollowsTheLanguageTheDebugWindowDoesNot
     Translation().SetLanguage(2);
     EXPECT_EQ(grafico.windowTitle(), "Graphics");
     EXPECT_EQ(grafico.Label2.text(), "Seconds elapsed from the start ADQ");
+    EXPECT_LT(grafico.Label2.geometry().right(), grafico.SpeedButton4.x()); // not under "+"
     EXPECT_EQ(grafico.SpeedButton1.text(), "Exit");
     EXPECT_EQ(grafico.SpeedButton2.text(), "Start ADQ");
     EXPECT_EQ(grafico.SpeedButton9.text(), "Print");

@@ -136,6 +136,28 @@ public:
 
     bool Dense = false;
 
+    // A circular marker of the given colour and diameter, drawn once and then stamped at each
+    // point (an antialiased ellipse per point costs a path each).
+    const QCPScatterStyle& Marker(const QColor& colour, int size) {
+        if (markerColour_ != colour || markerSize_ != size ||
+            marker_.shape() != QCPScatterStyle::ssPixmap) {
+            markerColour_ = colour;
+            markerSize_ = size;
+            const int side = size + 2;
+            QPixmap picture(side, side);
+            picture.fill(Qt::transparent);
+            {
+                QPainter painter(&picture);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(QPen(colour, 1.0));
+                painter.setBrush(colour);
+                painter.drawEllipse(QPointF(side / 2.0, side / 2.0), size / 2.0, size / 2.0);
+            }
+            marker_ = QCPScatterStyle(picture);
+        }
+        return marker_;
+    }
+
 protected:
     void draw(QCPPainter* painter) override {
         if (!Dense) {
@@ -221,30 +243,10 @@ private:
     std::vector<int> top_;
     std::vector<int> bottom_;
     QVector<QRect> runs_;
+    QCPScatterStyle marker_;
+    QColor markerColour_;
+    int markerSize_ = 0;
 };
-
-// A circular marker of the given colour and diameter, drawn once and then stamped at each point
-// (an antialiased ellipse per point costs a path each).
-QCPScatterStyle MarkerStyle(const QColor& colour, int size) {
-    static QHash<QPair<QRgb, int>, QCPScatterStyle> styles;
-    const QPair<QRgb, int> key(colour.rgba(), size);
-    auto found = styles.constFind(key);
-    if (found != styles.constEnd())
-        return *found;
-    const int side = size + 2;
-    QPixmap picture(side, side);
-    picture.fill(Qt::transparent);
-    {
-        QPainter painter(&picture);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(colour, 1.0));
-        painter.setBrush(colour);
-        painter.drawEllipse(QPointF(side / 2.0, side / 2.0), size / 2.0, size / 2.0);
-    }
-    const QCPScatterStyle style(picture);
-    styles.insert(key, style);
-    return style;
-}
 
 } // namespace
 
@@ -510,7 +512,8 @@ void TChartView::Apply() {
         graph->setAntialiased(shown <= width);
         static_cast<DenseGraph*>(graph)->Dense = shown > width;
         if (series.markersDrawn_)
-            graph->setScatterStyle(MarkerStyle(series.Color, series.MarkerSize));
+            graph->setScatterStyle(
+                static_cast<DenseGraph*>(graph)->Marker(series.Color, series.MarkerSize));
         else
             graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
     }

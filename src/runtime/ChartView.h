@@ -14,8 +14,10 @@
 // has major lines every YGrid.MajorDistance and minor lines every YGrid.MinorDistance, the X grid
 // lines every XGrid.MajorDistance. A unit that would put ticks or lines closer than the plot can
 // show legibly is thinned to a multiple of itself (1, 2 or 5 times a power of ten); a unit that
-// fits is used as given. Markers are left out where the visible points of a series are denser
-// than the plot's pixels.
+// fits is used as given. Where the visible points of a series are denser than the plot's pixels
+// its markers are left out and its line is drawn as the band each pixel column's points span
+// (the picture the line would make, at a fraction of the cost). Each paint draws straight into
+// the window; captions and markers are kept as pictures.
 //
 // Any visible range is accepted: RangeFrom above RangeTo runs the axis backwards (RangeFrom on
 // the left), an empty one (RangeFrom == RangeTo) shows one unit around it, ranges beyond the data

@@ -315,6 +315,21 @@
     </message>
 </context>
 <context>
+    <name>TGraficoForm</name>
+    <message>
+        <source>GraficoForm.Caption</source>
+        <translation>Graphics</translation>
+    </message>
+    <message>
+        <source>Label2.Caption</source>
+        <translation>Seconds elapsed from the start ADQ</translation>
+    </message>
+    <message>
+        <source>SpeedButton1.Caption</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+<context>
     <name>TSaveRecalForm</name>
     <message>
         <source>SaveRecalForm.Caption</source>

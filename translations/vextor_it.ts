@@ -315,6 +315,21 @@
     </message>
 </context>
 <context>
+    <name>TGraficoForm</name>
+    <message>
+        <source>GraficoForm.Caption</source>
+        <translation>Grafico</translation>
+    </message>
+    <message>
+        <source>Label2.Caption</source>
+        <translation>Secondi trascorsi dallo start ADQ</translation>
+    </message>
+    <message>
+        <source>SpeedButton1.Caption</source>
+        <translation>ESCI</translation>
+    </message>
+</context>
+<context>
     <name>TSaveRecalForm</name>
     <message>
         <source>SaveRecalForm.Caption</source>

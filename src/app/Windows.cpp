@@ -2,6 +2,8 @@
 
 #include "app/About.h"
 #include "app/Main.h"
+#include "charts/Debug.h"
+#include "charts/Grafico.h"
 #include "config/Saverec.h"
 #include "diag/Diagnose.h"
 #include "ident/Pwd.h"
@@ -16,10 +18,12 @@ TMainForm* MainForm = nullptr;
 TKeyBoardForm* KeyBoardForm = nullptr;
 TKeyBoardAlphaForm* KeyBoardAlphaForm = nullptr;
 TDiagnoseForm* DiagnoseForm = nullptr;
+TGraficoForm* GraficoForm = nullptr;
 TInfoForm* InfoForm = nullptr;
 TSaveRecalForm* SaveRecalForm = nullptr;
 TPwdForm* PwdForm = nullptr;
 TSNForm* SNForm = nullptr;
+TDebugForm* DebugForm = nullptr;
 
 namespace {
 
@@ -28,10 +32,12 @@ std::unique_ptr<TMainForm> g_main;
 std::unique_ptr<TKeyBoardForm> g_keyBoard;
 std::unique_ptr<TKeyBoardAlphaForm> g_keyBoardAlpha;
 std::unique_ptr<TDiagnoseForm> g_diagnose;
+std::unique_ptr<TGraficoForm> g_grafico;
 std::unique_ptr<TInfoForm> g_info;
 std::unique_ptr<TSaveRecalForm> g_saveRecal;
 std::unique_ptr<TPwdForm> g_pwd;
 std::unique_ptr<TSNForm> g_sn;
+std::unique_ptr<TDebugForm> g_debug;
 
 // The poller of the main window's current connection, if any.
 TComThread* CurrentPoller() {
@@ -42,12 +48,33 @@ std::string ExpectedPassword() {
     return MainForm != nullptr ? MainForm->GatePassword : std::string();
 }
 
-void OpenSerialWindow() {
-    if (SNForm == nullptr)
+// What the chart windows read from the main window besides its tables.
+ChartSources MainChartSources() {
+    ChartSources sources;
+    sources.OutputIndex = [] {
+        return MainForm != nullptr ? MainForm->ComboBox1.currentIndex() : -1;
+    };
+    sources.OutputText = [] {
+        return MainForm != nullptr ? MainForm->ComboBox1.currentText() : QString();
+    };
+    sources.SearchStep = [] { return MainForm != nullptr ? MainForm->Search.SearchStep : 0; };
+    sources.PortName = [] {
+        return MainForm != nullptr ? MainForm->Comm1.DeviceName() : std::string();
+    };
+    sources.DebugSetting = [] { return MainForm != nullptr ? MainForm->DebugEnabled : 0; };
+    return sources;
+}
+
+template <typename T> void ShowWindow(T* window) {
+    if (window == nullptr)
         return;
-    SNForm->show();
-    SNForm->raise();
-    SNForm->activateWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void OpenSerialWindow() {
+    ShowWindow(SNForm);
 }
 
 // The numeric keypad primed for the main window's parameter box `slot`: its OK marks the box as
@@ -102,7 +129,17 @@ void CreateWindows() {
         Create(g_diagnose, DiagnoseForm, MainForm->Tables, []() -> const TComThread* {
             return MainForm != nullptr ? MainForm->Search.ComThread() : nullptr;
         });
-        // 5. GraficoForm, the acquisition chart window: not built yet.
+        // 5. The acquisition chart window, at the main window's place. "Grafico" shows it; the
+        // reply dispatch hands it the words of every 0x70 frame and adds them as a sample.
+        Create(g_grafico, GraficoForm, MainForm->Tables, MainChartSources(),
+               static_cast<QWidget*>(MainForm));
+        MainForm->ShowAcquisitionWindow = [] { ShowWindow(GraficoForm); };
+        MainForm->Replies.SampleTarget = []() -> std::array<int32_t, 4>& {
+            return GraficoForm->SampleWords;
+        };
+        MainForm->Replies.AddSampleTarget = [](int32_t primary, int32_t secondary) {
+            GraficoForm->AddSample(primary, secondary);
+        };
         // 6. The About window, beside the main window.
         Create(g_info, InfoForm, static_cast<QWidget*>(MainForm));
         // 7. Configuration save and recall, beside the main window, on its tables.
@@ -124,7 +161,10 @@ void CreateWindows() {
         MainForm->Replies.SerialWindowVisible = [] {
             return SNForm != nullptr && SNForm->isVisible();
         };
-        // 10. DebugForm, the debug chart window: not built yet.
+        // 10. The debug chart window, shown by the acquisition window's "DEBUG".
+        Create(g_debug, DebugForm, MainForm->Tables, MainChartSources(),
+               static_cast<QWidget*>(MainForm));
+        GraficoForm->ShowDebugWindow = [] { ShowWindow(DebugForm); };
     } catch (...) {
         DestroyWindows();
         throw;
@@ -132,18 +172,23 @@ void CreateWindows() {
 }
 
 void DestroyWindows() {
-    // 10 (not built yet).
+    if (GraficoForm != nullptr)
+        GraficoForm->ShowDebugWindow = {};
+    Destroy(g_debug, DebugForm);
     if (MainForm != nullptr) {
         MainForm->FillFromInfo = {};
         MainForm->Replies.SerialWindowVisible = {};
         MainForm->PrimeKeypad = {};
         MainForm->OpenKeypad = {};
+        MainForm->ShowAcquisitionWindow = {};
+        MainForm->Replies.SampleTarget = {};
+        MainForm->Replies.AddSampleTarget = {};
     }
     Destroy(g_sn, SNForm);
     Destroy(g_pwd, PwdForm);
     Destroy(g_saveRecal, SaveRecalForm);
     Destroy(g_info, InfoForm);
-    // 5 (not built yet).
+    Destroy(g_grafico, GraficoForm);
     Destroy(g_diagnose, DiagnoseForm);
     Destroy(g_keyBoardAlpha, KeyBoardAlphaForm);
     Destroy(g_keyBoard, KeyBoardForm);

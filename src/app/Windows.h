@@ -6,19 +6,23 @@ class TMainForm;
 class TKeyBoardForm;
 class TKeyBoardAlphaForm;
 class TDiagnoseForm;
+class TGraficoForm;
 class TInfoForm;
 class TSaveRecalForm;
 class TPwdForm;
 class TSNForm;
+class TDebugForm;
 
 extern TMainForm* MainForm;
 extern TKeyBoardForm* KeyBoardForm;
 extern TKeyBoardAlphaForm* KeyBoardAlphaForm;
 extern TDiagnoseForm* DiagnoseForm;
+extern TGraficoForm* GraficoForm;
 extern TInfoForm* InfoForm;
 extern TSaveRecalForm* SaveRecalForm;
 extern TPwdForm* PwdForm;
 extern TSNForm* SNForm;
+extern TDebugForm* DebugForm;
 
 // Creates the windows, all hidden. Creating the main window runs its FormCreate before the next
 // window exists, so later windows may use it. If a creation raises, the windows made so far are

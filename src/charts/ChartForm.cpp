@@ -1,0 +1,391 @@
+#include "charts/ChartForm.h"
+
+#include "model/SensorTables.h"
+#include "platform/Regional.h"
+#include "runtime/ErrorGuard.h"
+#include "runtime/Look.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QShowEvent>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace {
+
+void SetupButton(QPushButton& button, const char* name, const char* caption, const QRect& place) {
+    button.setObjectName(QLatin1String(name));
+    button.setText(QString::fromUtf8(caption));
+    button.setFocusPolicy(Qt::NoFocus); // speed buttons never take the focus
+    button.setGeometry(place);
+}
+
+void SetupLabel(QLabel& label, const char* name, const char* caption, QPoint at) {
+    label.setObjectName(QLatin1String(name));
+    label.setText(QString::fromUtf8(caption));
+    label.move(at);
+    label.adjustSize();
+}
+
+void SetupPanel(QLabel& panel, const char* name, const QRect& place) {
+    panel.setObjectName(QLatin1String(name));
+    panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel.setLineWidth(1);
+    panel.setAlignment(Qt::AlignCenter);
+    panel.setGeometry(place);
+}
+
+void SetCaption(QLabel& label, const QString& text) {
+    if (label.text() == text)
+        return;
+    label.setText(text);
+    label.adjustSize();
+}
+
+// The pictures of "Print" and "ESCI", drawn at 24 x 24.
+QIcon PrinterPicture() {
+    QPixmap picture(24, 24);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1.2));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 2.5, 11, 8)); // paper going in
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(2.5, 9.5, 19, 9), 2, 2); // body
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 15.5, 11, 6)); // page coming out
+    p.setPen(QPen(QColor(0, 160, 0), 1.5));
+    p.drawPoint(QPointF(18.5, 12));
+    return QIcon(picture);
+}
+
+QIcon ExitPicture() {
+    QPixmap picture(24, 24);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(90, 60, 30), 1.2));
+    p.setBrush(QColor(200, 160, 110));
+    p.drawRect(QRectF(3.5, 2.5, 11, 19)); // door
+    p.setPen(QPen(QColor(200, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath arrow;
+    arrow.moveTo(10, 12);
+    arrow.lineTo(21, 12);
+    arrow.moveTo(17, 8);
+    arrow.lineTo(21, 12);
+    arrow.lineTo(17, 16);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(arrow);
+    return QIcon(picture);
+}
+
+// a + b within the 32-bit range: zoom and pan have no limits, but never overflow.
+int32_t SaturatingAdd(int32_t a, int32_t b) {
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+} // namespace
+
+TChartForm::TChartForm(std::string_view className, SensorTables& tables, ChartSources sources,
+                       QWidget* mainWindow)
+    : TForm(className, nullptr), tables_(tables), sources_(std::move(sources)),
+      primarySamples_(Capacity), secondarySamples_(Capacity) {
+    // FormCreate: beside the main window, 1024 x 768, single fixed border.
+    if (mainWindow != nullptr)
+        move(mainWindow->pos());
+    SetBorderIcons(biSystemMenu);
+    SetClientSize(OuterWidth, OuterHeight);
+    SetupControls();
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(1000);
+    Timer1.setTimerType(Qt::PreciseTimer);
+    connect(&Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    // Each tick is due one interval after the previous one was due, not after it was served:
+    // an hour of recording is 3600 samples however long the redrawing takes.
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer2.setInterval(1000);
+    Timer2.setTimerType(Qt::PreciseTimer);
+    connect(&Timer2, &QTimer::timeout, this, Guarded([this] { Timer2Timer(); }));
+    acquiring_ = false;
+    Timer2.stop();
+    Timer1.start();
+
+    RvSystemR.OnPrint = [this](TBaseReport& report) { RvSystemRPrint(report); };
+}
+
+TChartForm::~TChartForm() = default;
+
+void TChartForm::SetupControls() {
+    // Top strip: lamp, link text, port, date and time.
+    SetupPanel(PanelTop, "PanelTop", QRect(0, 0, OuterWidth, BarHeight));
+    SetPanelColor(PanelTop, VextorColors::SkyBlue);
+    ShapeBOARD.setObjectName(QStringLiteral("ShapeBOARD"));
+    ShapeBOARD.setGeometry(8, 9, 17, 16);
+    ShapeBOARD.SetBrushColor(VextorColors::Red);
+    SetupLabel(Label1, "Label1", "------", QPoint(31, 12));
+    SetupLabel(Label4, "Label4", "------", QPoint(8, 31));
+    SetupPanel(PanelOra, "PanelOra", QRect(785, 5, 225, 35));
+    PanelOra.setFont(FontOfPoints(QStringLiteral("Tahoma"), 8, true));
+
+    // Bottom bar.
+    SetupPanel(PanelBottom, "PanelBottom",
+               QRect(0, OuterHeight - BarHeight, OuterWidth, BarHeight));
+    SetPanelColor(PanelBottom, VextorColors::SkyBlue);
+    PanelBottom.installEventFilter(this);
+    SetupButton(SpeedButton2, "SpeedButton2", "Start ADQ", QRect(8, 6, 105, 41));
+    SetupButton(SpeedButton3, "SpeedButton3", "Stop ADQ", QRect(119, 6, 98, 41));
+    SetupLabel(Label2, "Label2", "Secondi trascorsi dallo start ADQ", QPoint(236, 6));
+    FitLabel2();
+    Edit1.setObjectName(QStringLiteral("Edit1"));
+    Edit1.setGeometry(236, 24, 121, 21);
+    Edit1.setReadOnly(true);
+    Edit1.setFocusPolicy(Qt::NoFocus);
+    SetupButton(SpeedButton4, "SpeedButton4", "+", QRect(408, 6, 49, 43));
+    SetupButton(SpeedButton5, "SpeedButton5", "-", QRect(463, 6, 49, 43));
+    SetupButton(SpeedButton6, "SpeedButton6", "<-", QRect(518, 6, 49, 43));
+    SetupButton(SpeedButton7, "SpeedButton7", "->", QRect(573, 6, 49, 43));
+    SetupButton(SpeedButton8, "SpeedButton8", "RES", QRect(628, 6, 49, 43));
+    SetupButton(SpeedButton9, "SpeedButton9", "Print", QRect(683, 6, 102, 43));
+    SpeedButton9.setIcon(PrinterPicture());
+    SpeedButton9.setIconSize(QSize(24, 24));
+    SetupButton(SpeedButton1, "SpeedButton1", "ESCI", QRect(898, 6, 112, 41));
+    SpeedButton1.setIcon(ExitPicture());
+    SpeedButton1.setIconSize(QSize(24, 24));
+
+    const std::pair<QPushButton*, void (TChartForm::*)()> handlers[] = {
+        {&SpeedButton1, &TChartForm::SpeedButton1Click},
+        {&SpeedButton2, &TChartForm::SpeedButton2Click},
+        {&SpeedButton3, &TChartForm::SpeedButton3Click},
+        {&SpeedButton4, &TChartForm::SpeedButton4Click},
+        {&SpeedButton5, &TChartForm::SpeedButton5Click},
+        {&SpeedButton6, &TChartForm::SpeedButton6Click},
+        {&SpeedButton7, &TChartForm::SpeedButton7Click},
+        {&SpeedButton8, &TChartForm::SpeedButton8Click},
+        {&SpeedButton9, &TChartForm::SpeedButton9Click},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this,
+                Guarded([this, h = handler] { (this->*h)(); }));
+}
+
+void TChartForm::FitLabel2() {
+    const int room = SpeedButton4.x() - Label2.x() - 4;
+    QFont font = BaseFont();
+    Label2.setFont(font);
+    Label2.adjustSize();
+    while (Label2.width() > room && font.pixelSize() > 8) {
+        font.setPixelSize(font.pixelSize() - 1);
+        Label2.setFont(font);
+        Label2.adjustSize();
+    }
+}
+
+int TChartForm::OutputIndex() const {
+    return sources_.OutputIndex ? sources_.OutputIndex() : 0;
+}
+
+QString TChartForm::OutputText() const {
+    return sources_.OutputText ? sources_.OutputText() : QString();
+}
+
+int32_t TChartForm::DebugSetting() const {
+    return sources_.DebugSetting ? sources_.DebugSetting() : 0;
+}
+
+int64_t TChartForm::NowSeconds() const {
+    return sources_.NowSeconds ? sources_.NowSeconds() : QDateTime::currentSecsSinceEpoch();
+}
+
+void TChartForm::StoreSample(int32_t primary, int32_t secondary) {
+    if (!acquiring_)
+        return;
+    const auto i = static_cast<size_t>(sampleCount_);
+    primarySamples_[i] = primary;
+    secondarySamples_[i] = secondary;
+    ++sampleCount_;
+    if (sampleCount_ == Capacity) {
+        acquiring_ = false; // Full: the sampling timer keeps redrawing
+        SpeedButton2.setEnabled(true);
+    }
+}
+
+void TChartForm::showEvent(QShowEvent* event) {
+    TForm::showEvent(event);
+    FormShow();
+}
+
+void TChartForm::FormShow() {
+    PlaceChartsForBar();
+    Replot();
+}
+
+void TChartForm::PlaceChartsForBar() {
+    PlaceCharts(PanelBottom.isHidden() ? OuterHeight - PrintCutBottom : OuterHeight - BarHeight);
+}
+
+void TChartForm::Timer1Timer() {
+    if (tables_.LinkActive == 1) {
+        ShapeBOARD.SetBrushColor(VextorColors::Lime);
+        SetCaption(Label1, QStringLiteral("On-Line"));
+        SetCaption(Label4, QString::fromStdString(sources_.PortName ? sources_.PortName() : ""));
+    } else if (!sources_.SearchStep || sources_.SearchStep() == 0) {
+        ShapeBOARD.SetBrushColor(VextorColors::ButtonFace());
+        SetCaption(Label1, QStringLiteral("Off-Line"));
+        SetCaption(Label4, QStringLiteral("----"));
+    } else {
+        ShapeBOARD.SetBrushColor(VextorColors::Aqua);
+        SetCaption(Label1, QStringLiteral("Search-Line"));
+        SetCaption(Label4, QString::fromStdString(sources_.PortName ? sources_.PortName() : ""));
+    }
+    PanelOra.setText(DateTimeToStr(QDateTime::currentDateTime()));
+    StatusTick();
+}
+
+void TChartForm::Timer2Timer() {
+    TakeSample();
+    Replot();
+}
+
+void TChartForm::Replot() {
+    const std::vector<TChartView*> views = Views();
+    for (TChartView* view : views)
+        view->BeginUpdate();
+    FillCurves();
+    const int32_t lastX = sampleCount_ > 0 ? sampleCount_ - 1 : 0;
+    for (TChartView* view : views) {
+        TChartPane& pane = view->Panes[0];
+        pane.Range.RangeFrom = lastX < VisibleSamples ? 0 : lastX - VisibleSamples;
+        pane.Range.RangeTo = lastX < VisibleSamples ? VisibleSamples : lastX;
+        pane.XGrid.Visible = true;
+        pane.YGrid.Visible = true;
+    }
+    for (TChartView* view : views)
+        view->EndUpdate();
+
+    const int32_t h = sampleCount_ / 3600;
+    const int32_t m = (sampleCount_ - 3600 * h) / 60;
+    const int32_t s = sampleCount_ - 3600 * h - 60 * m;
+    const QString elapsed = QString::asprintf("%d:%02d:%02d", h, m, s);
+    if (Edit1.text() != elapsed)
+        Edit1.setText(elapsed);
+}
+
+void TChartForm::ZoomView(int32_t step) {
+    for (TChartView* view : Views()) {
+        view->BeginUpdate();
+        TChartRange& range = view->Panes[0].Range;
+        range.RangeFrom = SaturatingAdd(range.RangeFrom, step);
+        range.RangeTo = SaturatingAdd(range.RangeTo, -step);
+        view->EndUpdate();
+    }
+}
+
+void TChartForm::PanView(int32_t step) {
+    for (TChartView* view : Views()) {
+        view->BeginUpdate();
+        TChartRange& range = view->Panes[0].Range;
+        range.RangeFrom = SaturatingAdd(range.RangeFrom, step);
+        range.RangeTo = SaturatingAdd(range.RangeTo, step);
+        view->EndUpdate();
+    }
+}
+
+void TChartForm::SpeedButton1Click() {
+    close(); // only hides: the timers go on
+}
+
+void TChartForm::SpeedButton2Click() {
+    sampleCount_ = 0;
+    ++generation_; // the curves start again
+    acquiring_ = true;
+    Timer2.start();
+    SpeedButton2.setEnabled(false);
+}
+
+void TChartForm::SpeedButton3Click() {
+    acquiring_ = false;
+    Timer2.stop();
+    SpeedButton2.setEnabled(true);
+}
+
+void TChartForm::SpeedButton4Click() {
+    if (!acquiring_)
+        ZoomView(120);
+}
+
+void TChartForm::SpeedButton5Click() {
+    if (!acquiring_)
+        ZoomView(-120);
+}
+
+void TChartForm::SpeedButton6Click() {
+    if (!acquiring_)
+        PanView(-120);
+}
+
+void TChartForm::SpeedButton7Click() {
+    if (!acquiring_)
+        PanView(120);
+}
+
+void TChartForm::SpeedButton8Click() {
+    Replot();
+}
+
+void TChartForm::SpeedButton9Click() {
+    // Whatever the report run does (a cancel, an error), the picture goes and the bar comes back.
+    struct AfterTheRun {
+        TChartForm& form;
+        ~AfterTheRun() {
+            form.printImage_.reset();
+            form.PanelBottom.show();
+            form.PlaceChartsForBar();
+        }
+    } after{*this};
+
+    PanelBottom.hide();
+    PlaceChartsForBar(); // the charts end where the picture does
+    const int w = width();
+    const int h = height();
+    printImage_ = std::make_unique<QImage>(w, h, QImage::Format_RGB32);
+    printImage_->fill(Qt::white);
+    render(printImage_.get(), QPoint(0, 0), QRegion(0, 0, w - PrintCutRight, h - PrintCutBottom),
+           QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    if (ExecuteReport)
+        ExecuteReport();
+    else
+        RvSystemR.Execute();
+}
+
+void TChartForm::RvSystemRPrint(TBaseReport& report) {
+    if (printImage_ != nullptr)
+        report.PrintBitmapRect(0.5, 0.5, 11.0, 7.5, *printImage_);
+}
+
+bool TChartForm::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the bottom bar itself, not on one of its controls (a label passes its clicks
+    // on to the bar; those do not count).
+    if (watched == &PanelBottom && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        if (mouse->button() == Qt::LeftButton && PanelBottom.rect().contains(at) &&
+            PanelBottom.childAt(at) == nullptr) {
+            try {
+                PanelBottomClick();
+            } catch (...) {
+                ReportException(std::current_exception());
+            }
+        }
+    }
+    return TForm::eventFilter(watched, event);
+}

@@ -1,0 +1,186 @@
+#pragma once
+// What the acquisition chart window and the debug chart window share: the link-status strip, the
+// bottom bar with the acquisition, zoom, pan, reset and print buttons and the elapsed time, the
+// two sample buffers with their acquisition states, the sampling tick and the printing.
+//
+// Acquisition states: Stopped (not acquiring, sampling timer stopped, "Start ADQ" enabled),
+// Running (acquiring, timer running, "Start ADQ" disabled) and Full (86,400 samples stored: not
+// acquiring, "Start ADQ" enabled, the timer keeps redrawing every second until "Stop ADQ").
+// Hiding the window changes none of this; only closing the application ends it.
+//
+// Replot gives the curves as if rebuilt from the buffers, but appends only the samples stored
+// since the previous Replot: the whole curve is rebuilt only after "Start ADQ" or when the
+// scaling (the output type) changed. So a sampling tick costs the same at the first sample and
+// at the 86,400th.
+#include "runtime/ChartView.h"
+#include "runtime/Form.h"
+#include "runtime/ReportEngine.h"
+#include "runtime/Shape.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct SensorTables;
+class QShowEvent;
+
+// What the chart windows read from the main window, besides its tables.
+struct ChartSources {
+    std::function<int()> OutputIndex;      // the output-type selector's index (-1: none)
+    std::function<QString()> OutputText;   // its displayed text, in the current language
+    std::function<int32_t()> SearchStep;   // the port search's state; 0 while none runs
+    std::function<std::string()> PortName; // the serial port's device name ("COM1")
+    std::function<int32_t()> DebugSetting; // settings key Debug
+    // The time in seconds that seeds the test sample; the wall clock when not set.
+    std::function<int64_t()> NowSeconds;
+};
+
+class TChartForm : public TForm {
+public:
+    static constexpr int32_t Capacity = 86400; // 24 hours at one sample per second
+    static constexpr int OuterWidth = 1024;
+    static constexpr int OuterHeight = 768;
+    static constexpr int BarHeight = 57;
+    static constexpr int32_t VisibleSamples = 120; // the newest ones, after each Replot
+    // The part of the window a print takes: all but the right 5 columns and the bottom 80 rows.
+    static constexpr int PrintCutRight = 5;
+    static constexpr int PrintCutBottom = 80;
+
+    ~TChartForm() override;
+
+    // ---- State (read-only outside) ----
+    bool Acquiring() const noexcept { return acquiring_; }
+    int32_t SampleCount() const noexcept { return sampleCount_; }
+    int32_t PrimarySample(int32_t index) const { return primarySamples_.at(index); }
+    int32_t SecondarySample(int32_t index) const { return secondarySamples_.at(index); }
+    // The buffers' storage (allocated once, with the window).
+    const int32_t* PrimaryStorage() const noexcept { return primarySamples_.data(); }
+    const int32_t* SecondaryStorage() const noexcept { return secondarySamples_.data(); }
+    // The picture taken for the print under way; nullptr outside one.
+    const QImage* PrintImage() const noexcept { return printImage_.get(); }
+
+    // ---- Handlers ----
+    void FormShow();    // top chart height, then Replot
+    void Timer1Timer(); // status strip (runs from creation, also while hidden)
+    void Timer2Timer(); // sampling tick: one sample, then Replot
+    // Rebuilds the curves from the buffers (see the top of this file), sets the range to the
+    // newest samples and shows the elapsed time.
+    void Replot();
+    void ZoomView(int32_t step); // RangeFrom + step, RangeTo - step on every pane
+    void PanView(int32_t step);  // both ends + step
+    void SpeedButton1Click();    // "ESCI": hides the window
+    void SpeedButton2Click();    // "Start ADQ"
+    void SpeedButton3Click();    // "Stop ADQ"
+    void SpeedButton4Click();    // "+"
+    void SpeedButton5Click();    // "-"
+    void SpeedButton6Click();    // "<-"
+    void SpeedButton7Click();    // "->"
+    void SpeedButton8Click();    // "RES"
+    // "Print": the window without its bottom bar, on one landscape page.
+    void SpeedButton9Click();
+    // The report engine's page handler.
+    void RvSystemRPrint(TBaseReport& report);
+
+    // Runs the report engine; RvSystemR.Execute() when not set (the test seam).
+    std::function<void()> ExecuteReport;
+
+    // ---- Controls ----
+    QLabel PanelTop{this};
+    TShape ShapeBOARD{&PanelTop};
+    QLabel Label1{&PanelTop};
+    QLabel Label4{&PanelTop};
+    QLabel PanelOra{&PanelTop};
+    QLabel PanelBottom{this};
+    QPushButton SpeedButton2{&PanelBottom};
+    QPushButton SpeedButton3{&PanelBottom};
+    QLabel Label2{&PanelBottom};
+    QLineEdit Edit1{&PanelBottom};
+    QPushButton SpeedButton4{&PanelBottom};
+    QPushButton SpeedButton5{&PanelBottom};
+    QPushButton SpeedButton6{&PanelBottom};
+    QPushButton SpeedButton7{&PanelBottom};
+    QPushButton SpeedButton8{&PanelBottom};
+    QPushButton SpeedButton9{&PanelBottom};
+    QPushButton SpeedButton1{&PanelBottom};
+    QTimer Timer1{this};
+    QTimer Timer2{this};
+    TRvSystem RvSystemR;
+
+protected:
+    // className: "TGraficoForm" or "TDebugForm". mainWindow: the window whose left and top
+    // this one takes at creation (may be nullptr).
+    TChartForm(std::string_view className, SensorTables& tables, ChartSources sources,
+               QWidget* mainWindow);
+
+    // Stores one sample pair while acquiring; the acquisition ends by itself at Capacity.
+    void StoreSample(int32_t primary, int32_t secondary);
+
+    // Set by the windows.
+    virtual std::vector<TChartView*> Views() = 0;
+    // Places the charts between the strip and `bottom` (the bar's top, or the print's bottom).
+    virtual void PlaceCharts(int bottom) = 0;
+    // Steps 1 and 2 of the sampling tick: which words, and AddSample.
+    virtual void TakeSample() = 0;
+    // Titles, curves and Y ranges of Replot, between the views' BeginUpdate and EndUpdate.
+    virtual void FillCurves() = 0;
+    // A click on a free area of the bottom bar.
+    virtual void PanelBottomClick() {}
+    // After the status strip's tick.
+    virtual void StatusTick() {}
+
+    // The output type: 0 velocity, anything else (also -1) a flow.
+    int OutputIndex() const;
+    QString OutputText() const;
+    int32_t DebugSetting() const;
+    int64_t NowSeconds() const;
+
+    // Keeps a series equal to the points (i, value(i)) for i < SampleCount, appending only the
+    // new samples; rebuilt after "Start ADQ" or when scale (the scaling in use) changed.
+    struct CurveState {
+        uint64_t Generation = ~uint64_t{0};
+        int Scale = -1;
+        int32_t Plotted = 0;
+    };
+    template <typename Value>
+    void SyncCurve(TChartSeries& series, CurveState& state, int scale, Value value);
+
+    void PlaceChartsForBar();
+    // Sizes Label2 to its caption, in a smaller size where the base font would run under "+".
+    void FitLabel2();
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    SensorTables& tables_;
+    ChartSources sources_;
+
+private:
+    void SetupControls();
+
+    std::vector<int32_t> primarySamples_;   // PrimarySamples
+    std::vector<int32_t> secondarySamples_; // SecondarySamples
+    bool acquiring_ = false;
+    int32_t sampleCount_ = 0;
+    uint64_t generation_ = 0; // one more at every "Start ADQ"
+    std::unique_ptr<QImage> printImage_;
+};
+
+template <typename Value>
+void TChartForm::SyncCurve(TChartSeries& series, CurveState& state, int scale, Value value) {
+    if (state.Generation != generation_ || state.Scale != scale || state.Plotted > sampleCount_ ||
+        series.PointCount() != state.Plotted) {
+        series.ClearPoints();
+        state = CurveState{generation_, scale, 0};
+    }
+    for (int32_t i = state.Plotted; i < sampleCount_; ++i)
+        series.AddSingleXYPoint(static_cast<double>(i), value(i));
+    state.Plotted = sampleCount_;
+}

@@ -1,5 +1,6 @@
 // The acquisition and debug chart windows on their own tables: layout, acquisition states,
 // the curves against the buffers, zoom and pan, the status strip, the test sample and printing.
+#include "PdfRender.h"
 #include "charts/Debug.h"
 #include "charts/Grafico.h"
 #include "model/SensorTables.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <string>
@@ -543,6 +545,35 @@ TEST_F(ChartWindows, PrintingTakesTheWindowWithoutItsBottomBar) {
     ASSERT_EQ(pictures.size(), 2u);
     EXPECT_NE(pictures[0], pictures[1]);
     EXPECT_EQ(grafico.PrintImage(), nullptr);
+}
+
+// Through the real report engine to a PDF file: one landscape page with the window's picture in
+// the rectangle from 0.5 to 11.0 inches across and 0.5 to 7.5 inches down, white around it.
+TEST_F(ChartWindows, PrintingToAPdfFileGivesTheWindowOnALandscapePage) {
+    if (!CanRenderPdf())
+        GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("chart.pdf"));
+    grafico.show();
+    grafico.RvSystemR.ChooseOutput = [&] {
+        TRvSystem::OutputChoice choice;
+        choice.Where = TRvSystem::Destination::File;
+        choice.FileName = pdf;
+        return std::optional<TRvSystem::OutputChoice>(choice);
+    };
+    Click(grafico.SpeedButton9);
+    EXPECT_FALSE(grafico.PanelBottom.isHidden());
+    const QImage page = RenderPdf(pdf, 20); // 20 dots per inch: Letter landscape is 220 x 170
+    ASSERT_FALSE(page.isNull());
+    EXPECT_GT(page.width(), page.height());
+    EXPECT_TRUE(AllWhite(page, QRect(0, 0, page.width(), 9)));    // above 0.5 in
+    EXPECT_TRUE(AllWhite(page, QRect(0, 0, 9, page.height())));   // left of 0.5 in
+    EXPECT_TRUE(AllWhite(page, QRect(0, 151, page.width(), 19))); // below 7.5 in
+    EXPECT_FALSE(AllWhite(page, QRect(10, 10, 200, 140)));        // the picture
+    // The status strip (sky blue) at the top of the picture.
+    const QColor strip(page.pixel(110, 12));
+    EXPECT_NEAR(strip.red(), 166, 12);
+    EXPECT_NEAR(strip.blue(), 240, 12);
 }
 
 TEST_F(ChartWindows, AFailedOrCancelledReportRunLeavesTheWindowAsBefore) {

@@ -1,5 +1,6 @@
 // The report engine: output options, status window, preview, PDF file. The PDF pages are
 // rendered with poppler's pdftoppm and their pixels checked.
+#include "PdfRender.h"
 #include "runtime/ReportEngine.h"
 #include "runtime/ReportWindows.h"
 #include "support/UiTestSupport.h"
@@ -87,17 +88,6 @@ protected:
         };
     }
 
-    // The first page of a PDF file as an image of dpi dots per inch; null without pdftoppm.
-    static QImage RenderPdf(const QString& pdf, int dpi) {
-        const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
-        if (tool.isEmpty())
-            return {};
-        const QString base = pdf + QStringLiteral(".render");
-        QProcess::execute(tool, {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                                 QStringLiteral("-singlefile"), pdf, base});
-        return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
-    }
-
     static QString PdfInfo(const QString& pdf) {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
         if (tool.isEmpty())
@@ -128,7 +118,7 @@ protected:
 // ---- PDF file ----
 
 TEST_F(ReportEngineTest, PdfPageIsLandscapeWithThePictureInItsRectangle) {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+    if (!CanRenderPdf())
         GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
     constexpr int dpi = 40;
     struct Case {

@@ -1,6 +1,7 @@
 // The chart windows in the application's window set: opened from the main window, fed by the
 // main window's tables and by the sensor's 0x70 sample frames.
 #include "SensorSim.h"
+#include "WindowSetFixture.h"
 #include "app/Main.h"
 #include "app/Windows.h"
 #include "charts/Debug.h"
@@ -20,28 +21,8 @@
 
 namespace {
 
-class ChartWindowSet : public testing::Test {
+class ChartWindowSet : public WindowSetTest {
 protected:
-    void SetUp() override {
-        UiApp();
-        Translation().SetLanguage(1);
-        ASSERT_TRUE(dir.isValid());
-        SetExecutablePathOverride(std::filesystem::path(dir.path().toStdString()) /
-                                  "vextor-config");
-    }
-    void TearDown() override {
-        DestroyWindows(); // the poller and the port go before the sensor
-        sensor.reset();
-        SetExecutablePathOverride({});
-        Translation().SetLanguage(1);
-    }
-
-    void WriteSettings(const std::string& text) const {
-        std::ofstream(dir.path().toStdString() + "/vextor-config.INI", std::ios::binary) << text;
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<SensorSimulator> sensor;
 };
 
 TEST_F(ChartWindowSet, GraficoOpensTheAcquisitionWindowAndDebugTheDebugWindow) {
@@ -86,12 +67,8 @@ TEST_F(ChartWindowSet, TheDebugSettingHidesTheDebugButton) {
 }
 
 TEST_F(ChartWindowSet, SampleFramesFromTheSensorReachTheAcquisitionWindow) {
-    const std::string link = dir.path().toStdString() + "/sensor";
-    SensorSimulator::Options options;
-    options.LinkPath = link;
-    options.SampleIntervalMs = 150;
-    sensor = std::make_unique<SensorSimulator>(options);
-    WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
+    PlugSensor();
+    sensor->SetSampleInterval(150);
     CreateWindows();
     MainForm->FormShow();
     ASSERT_TRUE(SpinUntil([] { return MainForm->Tables.LinkActive == 1; }, 30000));

@@ -4,6 +4,7 @@
 // without a link (the password from the settings file, the buttons that open the windows).
 #include "IdentConfigSupport.h"
 #include "SensorSim.h"
+#include "WindowSetFixture.h"
 #include "app/Main.h"
 #include "app/Windows.h"
 #include "config/Saverec.h"
@@ -23,26 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WindowSet : public testing::Test {
+class WindowSet : public WindowSetTest {
 protected:
-    void SetUp() override {
-        UiApp();
-        Translation().SetLanguage(1);
-        ASSERT_TRUE(dir.isValid());
-        SetExecutablePathOverride(Folder() / "vextor-config");
-    }
-    void TearDown() override {
-        DestroyWindows(); // the poller and the port go before the sensor
-        sensor.reset();
-        SetExecutablePathOverride({});
-        Translation().SetLanguage(1);
-    }
-
-    fs::path Folder() const { return dir.path().toStdString(); }
-    void WriteSettings(const std::string& text) const {
-        WriteBytes(Folder() / "vextor-config.INI", text);
-    }
-
     // The windows as the program creates them, shown as at start-up.
     void Start(bool searching) {
         CreateWindows();
@@ -56,14 +39,9 @@ protected:
 
     // A simulated sensor with these parameters, and the settings that make the search find it.
     void Plug(const SensorSimulator::Block& params) {
-        sensor.reset();
-        const std::string link = (Folder() / "sensor").string();
-        SensorSimulator::Options options;
-        options.LinkPath = link;
-        sensor = std::make_unique<SensorSimulator>(options);
+        PlugSensor();
         sensor->SetWorkingParams(params);
         sensor->SetEepromParams(params);
-        WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
     }
 
     // On-line, with the sensor's parameters and identification on screen.
@@ -84,9 +62,6 @@ protected:
                std::to_string(MainForm->Tables.SetupReceived) + ", Edit3 " +
                MainForm->Edit3.text().toStdString();
     }
-
-    QTemporaryDir dir;
-    std::unique_ptr<SensorSimulator> sensor;
 };
 
 // The words of a 0x20 or 0x25 request frame.

@@ -4,6 +4,7 @@
 // sensor.
 #include "MainFormFixture.h"
 #include "SensorSim.h"
+#include "WindowSetFixture.h"
 #include "app/Main.h"
 #include "app/Windows.h"
 #include "config/Saverec.h"
@@ -322,21 +323,8 @@ TEST(KeyboardTexts, CaptionsFollowTheLanguage) {
 
 // ---- In the application's windows ----
 
-class KeyboardWindows : public testing::Test {
+class KeyboardWindows : public WindowSetTest {
 protected:
-    void SetUp() override {
-        UiApp();
-        Translation().SetLanguage(1);
-        ASSERT_TRUE(dir.isValid());
-        SetExecutablePathOverride(std::filesystem::path(dir.path().toStdString()) /
-                                  "vextor-config");
-    }
-    void TearDown() override {
-        DestroyWindows(); // the poller and the port go before the sensor
-        sensor.reset();
-        SetExecutablePathOverride({});
-        Translation().SetLanguage(1);
-    }
     void Start() {
         CreateWindows();
         ASSERT_NE(KeyBoardForm, nullptr);
@@ -359,8 +347,6 @@ protected:
         QTest::touchEvent(&widget, screen).release(0, centre + drift, &widget);
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<SensorSimulator> sensor;
     ErrorReports errors;
 };
 
@@ -444,16 +430,7 @@ TEST_F(KeyboardWindows, TheNameAndPasswordBoxesOpenTheAlphanumericKeyboard) {
 
 TEST_F(KeyboardWindows, AValueTappedInOnTheKeypadIsStoredInTheSensor) {
     const ScopedRegionalOverride point('.');
-    const std::string link = (std::filesystem::path(dir.path().toStdString()) / "sensor").string();
-    SensorSimulator::Options options;
-    options.LinkPath = link;
-    sensor = std::make_unique<SensorSimulator>(options);
-    {
-        std::ofstream settings(std::filesystem::path(dir.path().toStdString()) /
-                                   "vextor-config.INI",
-                               std::ios::binary);
-        settings << "[Vextor]\r\nPortComm=" << link << "\r\n";
-    }
+    PlugSensor();
     Start();
     TMainForm& f = *MainForm;
     ASSERT_TRUE(WaitForSensorParameters(f));

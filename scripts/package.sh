@@ -14,7 +14,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXTOR_WERROR=ON \
     -DVEXTOR_BENCH=OFF "${launcher[@]}" >/dev/null
-cmake --build build/package -j "$(nproc)" --target vextor-config vextor-sensor-sim vextor_changelog
+cmake --build build/package -j "$(nproc)" --target vextor-config vextor-sensor-sim vextor_package_docs
 (cd build/package && cpack -G DEB >/dev/null)
 deb=$(ls -t build/package/vextor-config_*.deb | head -n 1)
 echo "Package: $deb"

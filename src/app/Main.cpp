@@ -64,15 +64,6 @@ QFont Tahoma(int cellHeight, bool bold = false) {
 
 namespace {
 
-// A panel: raised bevel, optional centred caption.
-void SetupPanel(QLabel& panel, const char* name, const QRect& place) {
-    panel.setObjectName(QLatin1String(name));
-    panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel.setLineWidth(1);
-    panel.setAlignment(Qt::AlignCenter);
-    panel.setGeometry(place);
-}
-
 // A panel's header bar: aligned to the top of the panel, 24 pixels high, sky blue, bold.
 void SetupHeader(QLabel& header, const char* name, const char* caption) {
     QWidget& panel = *header.parentWidget();
@@ -98,14 +89,6 @@ void SetupLabel(QLabel& label, const char* name, const QString& caption, QPoint 
     label.setObjectName(QLatin1String(name));
     label.setText(caption);
     label.move(at);
-    label.adjustSize();
-}
-
-// Caption of a label that sizes itself to its text.
-void SetCaption(QLabel& label, const QString& text) {
-    if (label.text() == text)
-        return;
-    label.setText(text);
     label.adjustSize();
 }
 

@@ -16,13 +16,6 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void SetCaption(QLabel& label, const QString& text) {
-    if (label.text() == text)
-        return;
-    label.setText(text);
-    label.adjustSize();
-}
-
 void SetText(QLineEdit& box, const QString& text) {
     if (box.text() != text)
         box.setText(text);

@@ -33,21 +33,6 @@ void SetupLabel(QLabel& label, const char* name, const char* caption, QPoint at)
     label.adjustSize();
 }
 
-void SetupPanel(QLabel& panel, const char* name, const QRect& place) {
-    panel.setObjectName(QLatin1String(name));
-    panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel.setLineWidth(1);
-    panel.setAlignment(Qt::AlignCenter);
-    panel.setGeometry(place);
-}
-
-void SetCaption(QLabel& label, const QString& text) {
-    if (label.text() == text)
-        return;
-    label.setText(text);
-    label.adjustSize();
-}
-
 // The pictures of "Print" and "ESCI", drawn at 24 x 24.
 QIcon PrinterPicture() {
     QPixmap picture(24, 24);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QPalette>
 #include <QPointer>
 #include <QRawFont>
@@ -34,6 +35,21 @@ void SetPanelColor(QWidget& panel, const QColor& colour) {
     palette.setColor(QPalette::Window, colour);
     panel.setPalette(palette);
     panel.setAutoFillBackground(true);
+}
+
+void SetupPanel(QLabel& panel, const char* name, const QRect& place) {
+    panel.setObjectName(QLatin1String(name));
+    panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel.setLineWidth(1);
+    panel.setAlignment(Qt::AlignCenter);
+    panel.setGeometry(place);
+}
+
+void SetCaption(QLabel& label, const QString& text) {
+    if (label.text() == text)
+        return;
+    label.setText(text);
+    label.adjustSize();
 }
 
 namespace {

@@ -4,6 +4,9 @@
 #include <QColor>
 #include <QFont>
 
+class QLabel;
+class QRect;
+class QString;
 class QWidget;
 
 // The colours that carry state.
@@ -25,6 +28,11 @@ QColor ButtonFace();
 void SetBoxColor(QWidget& box, const QColor& colour);
 QColor BoxColor(const QWidget& box);
 void SetPanelColor(QWidget& panel, const QColor& colour);
+
+// A panel: raised bevel, centred caption, at its place.
+void SetupPanel(QLabel& panel, const char* name, const QRect& place);
+// A label's caption, sized to its text; nothing happens when the text is already shown.
+void SetCaption(QLabel& label, const QString& text);
 
 // The windows' Tahoma at a cell height as the designer gave it: the largest size whose cell, from
 // the font's Windows ascent and descent, fits in cellHeight pixels. Qt measures Wine's Tahoma by

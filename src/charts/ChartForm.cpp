@@ -83,7 +83,7 @@ int32_t SaturatingAdd(int32_t a, int32_t b) {
 TChartForm::TChartForm(std::string_view className, SensorTables& tables, ChartSources sources,
                        QWidget* mainWindow)
     : TForm(className, nullptr), tables_(tables), sources_(std::move(sources)),
-      primarySamples_(Capacity), secondarySamples_(Capacity) {
+      primarySamples_(Capacity), secondarySamples_(Capacity), sampleTimes_(Capacity) {
     // FormCreate: beside the main window, 1024 x 768, single fixed border.
     if (mainWindow != nullptr)
         move(mainWindow->pos());
@@ -191,12 +191,17 @@ int64_t TChartForm::NowSeconds() const {
     return sources_.NowSeconds ? sources_.NowSeconds() : QDateTime::currentSecsSinceEpoch();
 }
 
+int64_t TChartForm::NowMs() const {
+    return sources_.NowMs ? sources_.NowMs() : QDateTime::currentMSecsSinceEpoch();
+}
+
 void TChartForm::StoreSample(int32_t primary, int32_t secondary) {
     if (!acquiring_)
         return;
     const auto i = static_cast<size_t>(sampleCount_);
     primarySamples_[i] = primary;
     secondarySamples_[i] = secondary;
+    sampleTimes_[i] = NowMs();
     ++sampleCount_;
     if (sampleCount_ == Capacity) {
         acquiring_ = false; // Full: the sampling timer keeps redrawing

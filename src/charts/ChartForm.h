@@ -42,6 +42,9 @@ struct ChartSources {
     std::function<int32_t()> DebugSetting; // settings key Debug
     // The time in seconds that seeds the test sample; the wall clock when not set.
     std::function<int64_t()> NowSeconds;
+    // The wall-clock time each sample is stamped with, in milliseconds since the epoch; the
+    // wall clock when not set.
+    std::function<int64_t()> NowMs;
 };
 
 class TChartForm : public TForm {
@@ -62,6 +65,8 @@ public:
     int32_t SampleCount() const noexcept { return sampleCount_; }
     int32_t PrimarySample(int32_t index) const { return primarySamples_.at(index); }
     int32_t SecondarySample(int32_t index) const { return secondarySamples_.at(index); }
+    // When the sample was stored, in milliseconds since the epoch (wall clock).
+    int64_t SampleTimeMs(int32_t index) const { return sampleTimes_.at(index); }
     // The buffers' storage (allocated once, with the window).
     const int32_t* PrimaryStorage() const noexcept { return primarySamples_.data(); }
     const int32_t* SecondaryStorage() const noexcept { return secondarySamples_.data(); }
@@ -142,6 +147,7 @@ protected:
     QString OutputText() const;
     int32_t DebugSetting() const;
     int64_t NowSeconds() const;
+    int64_t NowMs() const;
 
     // Keeps a series equal to the points (i, value(i)) for i < SampleCount, appending only the
     // new samples; rebuilt after "Start ADQ" or when scale (the scaling in use) changed.
@@ -167,6 +173,7 @@ private:
 
     std::vector<int32_t> primarySamples_;   // PrimarySamples
     std::vector<int32_t> secondarySamples_; // SecondarySamples
+    std::vector<int64_t> sampleTimes_;      // when each sample was stored
     bool acquiring_ = false;
     int32_t sampleCount_ = 0;
     uint64_t generation_ = 0; // one more at every "Start ADQ"

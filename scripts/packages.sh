@@ -6,7 +6,7 @@ VEXTOR_PACKAGES=(
     libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-wine fonts-dejavu-core xvfb xauth x11-apps x11-utils imagemagick locales python3
-    poppler-utils
+    poppler-utils tzdata
 )
 
 # Installs VEXTOR_PACKAGES and any further packages named as arguments.

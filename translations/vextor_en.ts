@@ -328,6 +328,50 @@
         <source>SpeedButton1.Caption</source>
         <translation>Exit</translation>
     </message>
+    <message>
+        <source>Exp01</source>
+        <translation>Export data (CSV)…</translation>
+    </message>
+    <message>
+        <source>Exp02</source>
+        <translation>Save picture…</translation>
+    </message>
+    <message>
+        <source>Csv01</source>
+        <translation>Sample</translation>
+    </message>
+    <message>
+        <source>Csv02</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Csv03</source>
+        <translation>Temperature [°C]</translation>
+    </message>
+    <message>
+        <source>Csv04</source>
+        <translation>Diagnostic</translation>
+    </message>
+    <message>
+        <source>Csv05</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>Flt01</source>
+        <translation>CSV data for a spreadsheet (*.csv)</translation>
+    </message>
+    <message>
+        <source>Flt02</source>
+        <translation>PNG picture (*.png)</translation>
+    </message>
+    <message>
+        <source>Flt03</source>
+        <translation>PDF document (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Err01</source>
+        <translation>Cannot write the file &quot;%1&quot;: %2</translation>
+    </message>
 </context>
 <context>
     <name>TSaveRecalForm</name>

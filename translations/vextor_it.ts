@@ -328,6 +328,50 @@
         <source>SpeedButton1.Caption</source>
         <translation>ESCI</translation>
     </message>
+    <message>
+        <source>Exp01</source>
+        <translation>Esporta dati (CSV)…</translation>
+    </message>
+    <message>
+        <source>Exp02</source>
+        <translation>Salva immagine…</translation>
+    </message>
+    <message>
+        <source>Csv01</source>
+        <translation>Campione</translation>
+    </message>
+    <message>
+        <source>Csv02</source>
+        <translation>Data e ora</translation>
+    </message>
+    <message>
+        <source>Csv03</source>
+        <translation>Temperatura [°C]</translation>
+    </message>
+    <message>
+        <source>Csv04</source>
+        <translation>Diagnostica</translation>
+    </message>
+    <message>
+        <source>Csv05</source>
+        <translation>Uscita</translation>
+    </message>
+    <message>
+        <source>Flt01</source>
+        <translation>Dati CSV per foglio di calcolo (*.csv)</translation>
+    </message>
+    <message>
+        <source>Flt02</source>
+        <translation>Immagine PNG (*.png)</translation>
+    </message>
+    <message>
+        <source>Flt03</source>
+        <translation>Documento PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Err01</source>
+        <translation>Impossibile scrivere il file &quot;%1&quot;: %2</translation>
+    </message>
 </context>
 <context>
     <name>TSaveRecalForm</name>

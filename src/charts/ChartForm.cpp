@@ -1,17 +1,27 @@
 #include "charts/ChartForm.h"
 
 #include "model/SensorTables.h"
+#include "platform/Exception.h"
 #include "platform/Regional.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Look.h"
+#include "runtime/Translation.h"
 
+#include <QApplication>
+#include <QBuffer>
+#include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
+#include <QSaveFile>
 #include <QShowEvent>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <limits>
@@ -106,6 +116,15 @@ TChartForm::TChartForm(std::string_view className, SensorTables& tables, ChartSo
     Timer1.start();
 
     RvSystemR.OnPrint = [this](TBaseReport& report) { RvSystemRPrint(report); };
+    // The file destination of "Output Options" also writes the picture and the data.
+    using Format = TRvSystem::FileFormat;
+    RvSystemR.FileFormats = {Format::Pdf, Format::Png, Format::Csv};
+    RvSystemR.OnWriteFile = [this](Format format, const QString& fileName) {
+        if (format == Format::Csv)
+            return ExportCsv(fileName);
+        return printImage_ != nullptr && WritePng(*printImage_, fileName);
+    };
+    SetupChartMenu();
 }
 
 TChartForm::~TChartForm() = default;
@@ -161,6 +180,26 @@ void TChartForm::SetupControls() {
     for (const auto& [button, handler] : handlers)
         connect(button, &QPushButton::clicked, this,
                 Guarded([this, h = handler] { (this->*h)(); }));
+}
+
+void TChartForm::SetupChartMenu() {
+    ChartMenu.setObjectName(QStringLiteral("ChartMenu"));
+    ExportDataAction = ChartMenu.addAction(QString());
+    ExportDataAction->setObjectName(QStringLiteral("ExportDataAction"));
+    SaveImageAction = ChartMenu.addAction(QString());
+    SaveImageAction->setObjectName(QStringLiteral("SaveImageAction"));
+    connect(ExportDataAction, &QAction::triggered, this, Guarded([this] { ExportDataClick(); }));
+    connect(SaveImageAction, &QAction::triggered, this, Guarded([this] { SaveImageClick(); }));
+    RetranslateBase();
+}
+
+QString TChartForm::ChartText(std::string_view key) {
+    return TTranslation::Global().Text("TGraficoForm", key);
+}
+
+void TChartForm::RetranslateBase() {
+    ExportDataAction->setText(ChartText("Exp01"));
+    SaveImageAction->setText(ChartText("Exp02"));
 }
 
 void TChartForm::FitLabel2() {
@@ -295,6 +334,7 @@ void TChartForm::SpeedButton1Click() {
 }
 
 void TChartForm::SpeedButton2Click() {
+    startMs_ = NowMs();
     sampleCount_ = 0;
     ++generation_; // the curves start again
     acquiring_ = true;
@@ -343,18 +383,25 @@ void TChartForm::SpeedButton9Click() {
         }
     } after{*this};
 
-    PanelBottom.hide();
-    PlaceChartsForBar(); // the charts end where the picture does
-    const int w = width();
-    const int h = height();
-    printImage_ = std::make_unique<QImage>(w, h, QImage::Format_RGB32);
-    printImage_->fill(Qt::white);
-    render(printImage_.get(), QPoint(0, 0), QRegion(0, 0, w - PrintCutRight, h - PrintCutBottom),
-           QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    printImage_ = RenderPrintPicture();
     if (ExecuteReport)
         ExecuteReport();
     else
         RvSystemR.Execute();
+}
+
+std::unique_ptr<QImage> TChartForm::RenderPrintPicture() {
+    PanelBottom.hide();
+    PlaceChartsForBar(); // the charts end where the picture does
+    for (TChartView* view : Views())
+        view->Redraw(); // also when the window is hidden
+    const int w = width();
+    const int h = height();
+    auto picture = std::make_unique<QImage>(w, h, QImage::Format_RGB32);
+    picture->fill(Qt::white);
+    render(picture.get(), QPoint(0, 0), QRegion(0, 0, w - PrintCutRight, h - PrintCutBottom),
+           QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    return picture;
 }
 
 void TChartForm::RvSystemRPrint(TBaseReport& report) {
@@ -378,4 +425,125 @@ bool TChartForm::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return TForm::eventFilter(watched, event);
+}
+
+// ---- Export ----
+
+namespace {
+
+void ReportFileError(const QString& fileName, const QString& reason) {
+    const QString text = TTranslation::Global()
+                             .Text("TGraficoForm", "Err01")
+                             .arg(QDir::toNativeSeparators(fileName), reason);
+    ReportException(std::make_exception_ptr(Exception(text.toStdString())));
+}
+
+// Writes bytes to fileName through a temporary file that replaces it only when complete.
+bool WriteWhole(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ReportFileError(fileName, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        ReportFileError(fileName, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int64_t TChartForm::RecordingStartMs() const {
+    if (startMs_ != 0)
+        return startMs_;
+    return sampleCount_ > 0 ? sampleTimes_[0] : NowMs();
+}
+
+QString TChartForm::ProposedFileName(const QString& suffix) const {
+    const QString when = QDateTime::fromMSecsSinceEpoch(RecordingStartMs())
+                             .toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    QString folder = exportFolder_;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(RecordingName() + ' ' + when + '.' + suffix);
+}
+
+QString TChartForm::AskExportFile(const QString& proposed, const QString& filters) {
+    QString name = ChooseExportFile
+                       ? ChooseExportFile(proposed, filters)
+                       : QFileDialog::getSaveFileName(this, QString(), proposed, filters);
+    name = name.trimmed();
+    if (!name.isEmpty())
+        exportFolder_ = QFileInfo(name).absolutePath();
+    return name;
+}
+
+bool TChartForm::ExportCsv(const QString& fileName) {
+    const RecordingCsvLayout layout = CsvLayout();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string text =
+        RecordingCsv(layout, sampleCount_, sampleTimes_.data(), primarySamples_.data(),
+                     secondarySamples_.data(), DecimalSeparator());
+    QApplication::restoreOverrideCursor();
+    return WriteWhole(fileName, QByteArray::fromRawData(text.data(), qsizetype(text.size())));
+}
+
+bool TChartForm::WritePng(const QImage& picture, const QString& fileName) {
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "PNG")) {
+            ReportFileError(fileName, QStringLiteral("PNG"));
+            return false;
+        }
+    }
+    return WriteWhole(fileName, bytes);
+}
+
+bool TChartForm::ExportImage(const QString& fileName) {
+    // The bar comes back whatever happens.
+    struct AfterTheRun {
+        TChartForm& form;
+        ~AfterTheRun() {
+            form.printImage_.reset();
+            form.PanelBottom.show();
+            form.PlaceChartsForBar();
+        }
+    } after{*this};
+    printImage_ = RenderPrintPicture();
+    if (QFileInfo(fileName).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0)
+        return RvSystemR.WritePdfFile(fileName);
+    return WritePng(*printImage_, fileName);
+}
+
+void TChartForm::ExportDataClick() {
+    const QString name = AskExportFile(ProposedFileName(QStringLiteral("csv")), ChartText("Flt01"));
+    if (!name.isEmpty())
+        ExportCsv(TRvSystem::WithSuffix(name, TRvSystem::FileFormat::Csv));
+}
+
+void TChartForm::SaveImageClick() {
+    const QString filters = ChartText("Flt02") + QStringLiteral(";;") + ChartText("Flt03");
+    const QString name = AskExportFile(ProposedFileName(QStringLiteral("png")), filters);
+    if (!name.isEmpty())
+        ExportImage(TRvSystem::WithSuffix(name, TRvSystem::FileFormat::Png));
+}
+
+void TChartForm::contextMenuEvent(QContextMenuEvent* event) {
+    // Over one of the charts: the export menu.
+    QWidget* under = childAt(mapFromGlobal(event->globalPos()));
+    for (TChartView* view : Views()) {
+        if (under != nullptr && (under == view || view->isAncestorOf(under))) {
+            ExportDataAction->setEnabled(sampleCount_ > 0);
+            ChartMenu.popup(event->globalPos());
+            event->accept();
+            return;
+        }
+    }
+    TForm::contextMenuEvent(event);
 }

@@ -12,6 +12,7 @@
 // since the previous Replot: the whole curve is rebuilt only after "Start ADQ" or when the
 // scaling (the output type) changed. So a sampling tick costs the same at the first sample and
 // at the 86,400th.
+#include "model/RecordingCsv.h"
 #include "runtime/ChartView.h"
 #include "runtime/Form.h"
 #include "runtime/ReportEngine.h"
@@ -20,6 +21,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QString>
 #include <QTimer>
@@ -28,9 +30,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct SensorTables;
+class QContextMenuEvent;
 class QShowEvent;
 
 // What the chart windows read from the main window, besides its tables.
@@ -98,6 +102,28 @@ public:
     // Runs the report engine; RvSystemR.Execute() when not set (the test seam).
     std::function<void()> ExecuteReport;
 
+    // ---- Export: the recording as CSV, the chart as a PNG picture or a PDF page ----
+    // Each returns whether the file was written; a failure is reported with the file's name
+    // and the reason, and leaves no partial file behind.
+    bool ExportCsv(const QString& fileName);
+    // A picture of the window as printed (without the bottom bar): PDF when the name ends in
+    // ".pdf", else PNG.
+    bool ExportImage(const QString& fileName);
+    // The right-click menu's "Esporta dati (CSV)…" and "Salva immagine…": a file dialog, then
+    // the export.
+    void ExportDataClick();
+    void SaveImageClick();
+    // The name the file dialogs propose: the window and the recording's start time
+    // ("Grafico 2026-12-11 09-30-00.csv"), in the folder of the last export.
+    QString ProposedFileName(const QString& suffix) const;
+    // Replaces the export file dialog: (proposed path, filters) -> the chosen path, empty for
+    // Cancel (the test seam).
+    std::function<QString(const QString& proposed, const QString& filters)> ChooseExportFile;
+    // The charts' right-click menu; its texts follow the active language.
+    QMenu ChartMenu{this};
+    QAction* ExportDataAction = nullptr; // owned by ChartMenu
+    QAction* SaveImageAction = nullptr;
+
     // ---- Controls ----
     QLabel PanelTop{this};
     TShape ShapeBOARD{&PanelTop};
@@ -141,6 +167,14 @@ protected:
     virtual void PanelBottomClick() {}
     // After the status strip's tick.
     virtual void StatusTick() {}
+    // The CSV columns: titles and how the two buffers' words are shown.
+    virtual RecordingCsvLayout CsvLayout() const = 0;
+    // The window's name in file names and journals ("Grafico").
+    virtual QString RecordingName() const = 0;
+    // The shared texts of the chart windows, in the active language.
+    static QString ChartText(std::string_view key);
+    // Recaptions what the base class shows (the menu); the windows call it from Retranslate.
+    void RetranslateBase();
 
     // The output type: 0 velocity, anything else (also -1) a flow.
     int OutputIndex() const;
@@ -164,12 +198,20 @@ protected:
     void FitLabel2();
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
     SensorTables& tables_;
     ChartSources sources_;
 
 private:
     void SetupControls();
+    void SetupChartMenu();
+    // The window without its bottom bar, as printed (the caller puts the bar back).
+    std::unique_ptr<QImage> RenderPrintPicture();
+    bool WritePng(const QImage& picture, const QString& fileName);
+    // The file dialog (or its seam); empty for Cancel.
+    QString AskExportFile(const QString& proposed, const QString& filters);
+    int64_t RecordingStartMs() const;
 
     std::vector<int32_t> primarySamples_;   // PrimarySamples
     std::vector<int32_t> secondarySamples_; // SecondarySamples
@@ -178,6 +220,8 @@ private:
     int32_t sampleCount_ = 0;
     uint64_t generation_ = 0; // one more at every "Start ADQ"
     std::unique_ptr<QImage> printImage_;
+    int64_t startMs_ = 0;  // when "Start ADQ" was pressed (wall clock, ms)
+    QString exportFolder_; // where the last export went
 };
 
 template <typename Value>

@@ -21,7 +21,30 @@ TDebugForm::TDebugForm(SensorTables& tables, ChartSources sources, QWidget* main
     PlaceChartsForBar();
 }
 
+RecordingCsvLayout TDebugForm::CsvLayout() const {
+    RecordingCsvLayout layout;
+    layout.SampleTitle = ChartText("Csv01").toStdString();
+    layout.TimeTitle = ChartText("Csv02").toStdString();
+    const QString output = OutputText();
+    layout.PrimaryTitle = (output.isEmpty() ? ChartText("Csv05") : output).toStdString();
+    layout.SecondaryTitle = ChartText("Csv04").toStdString();
+    // As the chart shows them: on the output's scale, the diagnostic word as rescaled.
+    if (OutputIndex() == 0) {
+        layout.Primary = CsvValueScale{1, 2};
+        layout.Secondary = CsvValueScale{1, 2};
+    } else {
+        layout.Primary = CsvValueScale{1, 0};
+        layout.Secondary = CsvValueScale{10, 0};
+    }
+    return layout;
+}
+
+QString TDebugForm::RecordingName() const {
+    return QStringLiteral("Debug");
+}
+
 void TDebugForm::Retranslate() {
+    RetranslateBase();
     // No texts of its own change; the title follows the output type's text.
     AdvGDIPChartView1.BeginUpdate();
     AdvGDIPChartView1.Panes[0].Title = OutputText();

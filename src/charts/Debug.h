@@ -21,6 +21,8 @@ protected:
     void PlaceCharts(int bottom) override;
     void TakeSample() override;
     void FillCurves() override;
+    RecordingCsvLayout CsvLayout() const override;
+    QString RecordingName() const override;
 
 private:
     // Stores the output and the diagnostic word, the latter as word * 1200 / 4000.

@@ -109,7 +109,25 @@ void TGraficoForm::SpeedButton10Click() {
         ShowDebugWindow();
 }
 
+RecordingCsvLayout TGraficoForm::CsvLayout() const {
+    RecordingCsvLayout layout;
+    layout.SampleTitle = ChartText("Csv01").toStdString();
+    layout.TimeTitle = ChartText("Csv02").toStdString();
+    const QString output = OutputText();
+    layout.PrimaryTitle = (output.isEmpty() ? ChartText("Csv05") : output).toStdString();
+    layout.SecondaryTitle = ChartText("Csv03").toStdString();
+    // As the charts show them: velocity in hundredths, a flow as it is, temperature in tenths.
+    layout.Primary = OutputIndex() == 0 ? CsvValueScale{1, 2} : CsvValueScale{1, 0};
+    layout.Secondary = CsvValueScale{1, 1};
+    return layout;
+}
+
+QString TGraficoForm::RecordingName() const {
+    return QStringLiteral("Grafico");
+}
+
 void TGraficoForm::Retranslate() {
+    RetranslateBase();
     FitLabel2();
     // The top title is the output type's text in the language now active.
     AdvGDIPChartView1.BeginUpdate();

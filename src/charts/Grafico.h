@@ -39,6 +39,8 @@ protected:
     void PlaceCharts(int bottom) override;
     void TakeSample() override;
     void FillCurves() override;
+    RecordingCsvLayout CsvLayout() const override;
+    QString RecordingName() const override;
     void PanelBottomClick() override;
     void StatusTick() override;
 

@@ -34,7 +34,7 @@ bool AnyPrinter() {
 }
 
 QString WithPdfSuffix(const QString& fileName) {
-    return QFileInfo(fileName).suffix().isEmpty() ? fileName + QStringLiteral(".pdf") : fileName;
+    return TRvSystem::WithSuffix(fileName, TRvSystem::FileFormat::Pdf);
 }
 
 } // namespace
@@ -46,6 +46,22 @@ void TBaseReport::PrintBitmapRect(double x1, double y1, double x2, double y2,
                                   const QImage& bitmap) {
     const QRectF target(x1 * dpiX_, y1 * dpiY_, (x2 - x1) * dpiX_, (y2 - y1) * dpiY_);
     painter_.drawImage(target, bitmap);
+}
+
+QString TRvSystem::SuffixOf(FileFormat format) {
+    switch (format) {
+    case FileFormat::Png:
+        return QStringLiteral("png");
+    case FileFormat::Csv:
+        return QStringLiteral("csv");
+    case FileFormat::Pdf:
+        break;
+    }
+    return QStringLiteral("pdf");
+}
+
+QString TRvSystem::WithSuffix(const QString& fileName, FileFormat format) {
+    return QFileInfo(fileName).suffix().isEmpty() ? fileName + '.' + SuffixOf(format) : fileName;
 }
 
 TRvSystem::TRvSystem() = default;
@@ -61,7 +77,8 @@ void TRvSystem::Execute() {
     if (ChooseOutput) {
         choice = ChooseOutput();
     } else {
-        TOutputOptionsDialog dialog(TitleSetup, DefaultDestination, Orientation, parent);
+        TOutputOptionsDialog dialog(TitleSetup, DefaultDestination, Orientation, parent,
+                                    FileFormats);
         if (dialog.exec() == QDialog::Accepted)
             choice = dialog.Choice();
     }
@@ -80,7 +97,17 @@ void TRvSystem::Execute() {
     }
     case Destination::File: {
         if (choice->FileName.trimmed().isEmpty()) {
-            ReportError(QStringLiteral("No file name given for the PDF file."));
+            ReportError(QStringLiteral("No file name given for the %1 file.")
+                            .arg(SuffixOf(choice->Format).toUpper()));
+            return;
+        }
+        if (choice->Format != FileFormat::Pdf) {
+            const QString name = WithSuffix(choice->FileName.trimmed(), choice->Format);
+            if (OnWriteFile)
+                OnWriteFile(choice->Format, name);
+            else
+                ReportError(QStringLiteral("Cannot write %1 files here.")
+                                .arg(SuffixOf(choice->Format).toUpper()));
             return;
         }
         TReportStatus status(TitleStatus, parent);
@@ -111,6 +138,17 @@ void TRvSystem::Execute() {
         break;
     }
     }
+}
+
+bool TRvSystem::WritePdfFile(const QString& fileName) {
+    const QString name = fileName.trimmed();
+    if (name.isEmpty()) {
+        ReportError(QStringLiteral("No file name given for the PDF file."));
+        return false;
+    }
+    TReportStatus status(TitleStatus, QApplication::activeWindow());
+    const TReportPage page = LayOutPage(PaperLayout(), status);
+    return WritePdf(page, WithPdfSuffix(name), status);
 }
 
 TReportPage TRvSystem::LayOutPage(const QPageLayout& layout, TReportStatus& status) {

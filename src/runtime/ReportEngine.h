@@ -8,6 +8,7 @@
 // TBaseReport, then previews, prints or writes it. Works without any printer installed (preview
 // and file then). Built on Qt PrintSupport; everything runs on the UI thread.
 #include <QImage>
+#include <QList>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QString>
@@ -39,11 +40,15 @@ private:
 class TRvSystem {
 public:
     enum class Destination { Preview, Printer, File };
+    // What the file destination writes: the page as PDF, or what the owner writes itself
+    // through OnWriteFile (a picture, the data).
+    enum class FileFormat { Pdf, Png, Csv };
 
     // What the output-options dialog returns when it is not cancelled.
     struct OutputChoice {
         Destination Where = Destination::Preview;
-        QString FileName; // for Destination::File: a PDF file
+        QString FileName; // for Destination::File
+        FileFormat Format = FileFormat::Pdf;
         int Copies = 1;
         // For Destination::Printer: the printer as the user set it up (paper, copies, collation,
         // duplex). None: the system's default printer with Copies copies.
@@ -69,10 +74,23 @@ public:
 
     // The page handler: lays out the one page.
     std::function<void(TBaseReport& report)> OnPrint;
+    // The formats the file destination offers (the first is preselected); PDF alone by default.
+    QList<FileFormat> FileFormats{FileFormat::Pdf};
+    // Writes a file of a format other than PDF; returns whether it was written (and reports
+    // its own errors).
+    std::function<bool(FileFormat format, const QString& fileName)> OnWriteFile;
+
+    // The file suffix of a format, without the dot ("pdf").
+    static QString SuffixOf(FileFormat format);
+    // The name with the format's suffix added when it has none.
+    static QString WithSuffix(const QString& fileName, FileFormat format);
 
     // Shows the output-options dialog; unless cancelled, lays out the page through OnPrint and
     // previews, prints or writes it. Returns when all of that is over.
     void Execute();
+    // Lays out the page through OnPrint and writes it to a PDF file, without any dialog; returns
+    // whether it was written (errors are reported).
+    bool WritePdfFile(const QString& fileName);
 
     // ---- Test seams ----
     // Replaces the output-options dialog: returns the user's choice, or nothing for Cancel.

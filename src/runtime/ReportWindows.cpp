@@ -59,7 +59,8 @@ QSizeF TReportPage::PaperInches() const {
 // ---- TOutputOptionsDialog ----
 
 TOutputOptionsDialog::TOutputOptionsDialog(const QString& title, TRvSystem::Destination preselected,
-                                           QPageLayout::Orientation orientation, QWidget* parent)
+                                           QPageLayout::Orientation orientation, QWidget* parent,
+                                           const QList<TRvSystem::FileFormat>& formats)
     : QDialog(parent), orientation_(orientation) {
     setWindowTitle(title);
     setObjectName(QStringLiteral("OutputOptions"));
@@ -69,7 +70,8 @@ TOutputOptionsDialog::TOutputOptionsDialog(const QString& title, TRvSystem::Dest
 
     PreviewButton = new QRadioButton(QStringLiteral("&Preview"), group);
     PrinterButton = new QRadioButton(QStringLiteral("P&rinter"), group);
-    FileButton = new QRadioButton(QStringLiteral("&File (PDF)"), group);
+    FileButton = new QRadioButton(
+        formats.size() > 1 ? QStringLiteral("&File") : QStringLiteral("&File (PDF)"), group);
     for (QRadioButton* b : {PreviewButton, PrinterButton, FileButton})
         b->setMinimumHeight(TouchHeight - 8);
 
@@ -90,6 +92,27 @@ TOutputOptionsDialog::TOutputOptionsDialog(const QString& title, TRvSystem::Dest
     FileEdit->setPlaceholderText(QStringLiteral("File name"));
     FileEdit->setMinimumWidth(240);
     BrowseButton = MakeButton(QStringLiteral("&Browse…"), group);
+    auto* formatLabel = new QLabel(QStringLiteral("For&mat:"), group);
+    FormatBox = new QComboBox(group);
+    FormatBox->setMinimumHeight(TouchHeight - 8);
+    formatLabel->setBuddy(FormatBox);
+    static const std::pair<TRvSystem::FileFormat, const char*> formatNames[] = {
+        {TRvSystem::FileFormat::Pdf, "PDF document (*.pdf)"},
+        {TRvSystem::FileFormat::Png, "PNG picture (*.png)"},
+        {TRvSystem::FileFormat::Csv, "CSV data for a spreadsheet (*.csv)"},
+    };
+    for (TRvSystem::FileFormat format : formats)
+        for (const auto& [known, name] : formatNames)
+            if (known == format && FormatBox->findData(static_cast<int>(format)) < 0)
+                FormatBox->addItem(QString::fromUtf8(name), static_cast<int>(format));
+    if (FormatBox->count() == 0)
+        FormatBox->addItem(QString::fromUtf8(formatNames[0].second),
+                           static_cast<int>(TRvSystem::FileFormat::Pdf));
+    formatLabel->setVisible(FormatBox->count() > 1);
+    FormatBox->setVisible(FormatBox->count() > 1);
+    auto* formatRow = new QHBoxLayout;
+    formatRow->addWidget(formatLabel);
+    formatRow->addWidget(FormatBox, 1);
 
     auto* printerOptions = new QHBoxLayout;
     printerOptions->addWidget(copiesLabel);
@@ -109,6 +132,7 @@ TOutputOptionsDialog::TOutputOptionsDialog(const QString& title, TRvSystem::Dest
     grid->addWidget(FileButton, 4, 0);
     grid->addWidget(FileEdit, 4, 1);
     grid->addWidget(BrowseButton, 4, 2);
+    grid->addLayout(formatRow, 5, 1, 1, 2);
     grid->setColumnStretch(1, 1);
 
     OkButton = MakeButton(QStringLiteral("OK"), this);
@@ -150,7 +174,11 @@ TOutputOptionsDialog::TOutputOptionsDialog(const QString& title, TRvSystem::Dest
         connect(b, &QRadioButton::toggled, this, [this] { UpdateControls(); });
     connect(PrinterBox, &QComboBox::activated, this, [this](int index) { SelectPrinter(index); });
     connect(CopiesBox, &QSpinBox::valueChanged, this, [this] { UpdateControls(); });
-    connect(FileEdit, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
+    connect(FileEdit, &QLineEdit::textChanged, this, [this] {
+        FollowSuffix();
+        UpdateControls();
+    });
+    connect(FormatBox, &QComboBox::activated, this, [this] { FormatChosen(); });
     connect(BrowseButton, &QPushButton::clicked, this, Guarded([this] { Browse(); }));
     connect(SetupButton, &QPushButton::clicked, this, Guarded([this] { Setup(); }));
     connect(OkButton, &QPushButton::clicked, this, [this] { AcceptChoice(); });
@@ -189,14 +217,51 @@ void TOutputOptionsDialog::UpdateControls() {
     const bool toFile = FileButton->isChecked();
     FileEdit->setEnabled(toFile);
     BrowseButton->setEnabled(toFile);
+    FormatBox->setEnabled(toFile);
     OkButton->setEnabled(!toFile || !FileEdit->text().trimmed().isEmpty());
 }
 
+TRvSystem::FileFormat TOutputOptionsDialog::Format() const {
+    return static_cast<TRvSystem::FileFormat>(FormatBox->currentData().toInt());
+}
+
+void TOutputOptionsDialog::FollowSuffix() {
+    const QString suffix = QFileInfo(FileEdit->text().trimmed()).suffix().toLower();
+    for (int i = 0; i < FormatBox->count(); ++i) {
+        const auto format = static_cast<TRvSystem::FileFormat>(FormatBox->itemData(i).toInt());
+        if (suffix == TRvSystem::SuffixOf(format)) {
+            FormatBox->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+void TOutputOptionsDialog::FormatChosen() {
+    const QString name = FileEdit->text().trimmed();
+    if (name.isEmpty())
+        return;
+    const QFileInfo info(name);
+    const QString wanted = TRvSystem::SuffixOf(Format());
+    if (info.suffix().toLower() == wanted)
+        return;
+    // Only a suffix of one of the offered formats is replaced: "run.2026" stays a name.
+    bool known = false;
+    for (int i = 0; i < FormatBox->count(); ++i)
+        known = known ||
+                info.suffix().toLower() == TRvSystem::SuffixOf(static_cast<TRvSystem::FileFormat>(
+                                               FormatBox->itemData(i).toInt()));
+    const QString stem = known ? name.left(name.size() - info.suffix().size() - 1) : name;
+    FileEdit->setText(stem + '.' + wanted);
+}
+
 void TOutputOptionsDialog::Browse() {
-    const QString name = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save as PDF"), FileEdit->text(), QStringLiteral("PDF files (*.pdf)"));
+    const TRvSystem::FileFormat format = Format();
+    const QString suffix = TRvSystem::SuffixOf(format);
+    const QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save as %1").arg(suffix.toUpper()),
+                                     FileEdit->text(), FormatBox->currentText());
     if (!name.isEmpty())
-        FileEdit->setText(name);
+        FileEdit->setText(TRvSystem::WithSuffix(name, format));
 }
 
 void TOutputOptionsDialog::Setup() {
@@ -225,10 +290,8 @@ TRvSystem::OutputChoice TOutputOptionsDialog::Choice() const {
         choice.Printer = printer_;
     } else if (FileButton->isChecked()) {
         choice.Where = TRvSystem::Destination::File;
-        QString name = FileEdit->text().trimmed();
-        if (QFileInfo(name).suffix().isEmpty())
-            name += QStringLiteral(".pdf");
-        choice.FileName = name;
+        choice.Format = Format();
+        choice.FileName = TRvSystem::WithSuffix(FileEdit->text().trimmed(), choice.Format);
     } else {
         choice.Where = TRvSystem::Destination::Preview;
     }

@@ -42,8 +42,12 @@ struct TReportPage {
 class TOutputOptionsDialog : public QDialog {
     Q_OBJECT
 public:
+    // formats: what the file destination offers, the first preselected (the format box is
+    // shown only when there is a choice).
     TOutputOptionsDialog(const QString& title, TRvSystem::Destination preselected,
-                         QPageLayout::Orientation orientation, QWidget* parent = nullptr);
+                         QPageLayout::Orientation orientation, QWidget* parent = nullptr,
+                         const QList<TRvSystem::FileFormat>& formats = {
+                             TRvSystem::FileFormat::Pdf});
     ~TOutputOptionsDialog() override;
 
     // The user's choice once the dialog is accepted.
@@ -60,6 +64,7 @@ public:
     QComboBox* DuplexBox = nullptr;
     QLineEdit* FileEdit = nullptr;
     QPushButton* BrowseButton = nullptr;
+    QComboBox* FormatBox = nullptr; // item data: the TRvSystem::FileFormat
     QPushButton* OkButton = nullptr;
     QPushButton* CancelButton = nullptr;
 
@@ -68,6 +73,11 @@ private:
     void SelectPrinter(int index);
     void Browse();
     void Setup();
+    TRvSystem::FileFormat Format() const;
+    // A typed or browsed name with a known suffix selects its format; a format chosen in the
+    // box gives a typed name its suffix.
+    void FollowSuffix();
+    void FormatChosen();
     void AcceptChoice();
 
     std::shared_ptr<QPrinter> printer_;

@@ -2,6 +2,8 @@
 
 #include <qcustomplot.h>
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QResizeEvent>
 #include <QShowEvent>
 
@@ -70,6 +72,15 @@ protected:
     void resizeEvent(QResizeEvent* /*event*/) override {
         setViewport(rect());
         update();
+    }
+    // The plot keeps its mouse events from its parents (WA_NoMousePropagation): a request for a
+    // context menu goes on to the view, and from there to the window.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QWidget* view = parentWidget();
+        QContextMenuEvent up(event->reason(), mapTo(view, event->pos()), event->globalPos(),
+                             event->modifiers());
+        QCoreApplication::sendEvent(view, &up);
+        event->setAccepted(up.isAccepted());
     }
 };
 

@@ -2,7 +2,8 @@
 //   - one sampling tick per window, including the drawing it causes, with the newest 121
 //     samples in view (the ticks append the last samples of the day);
 //   - drawing a window with the whole 24 hours in view (zoomed out);
-//   - resident memory before and after a simulated 24-hour recording in both windows.
+//   - resident memory before and after a simulated 24-hour recording in both windows;
+//   - exporting the full day as CSV and the chart as a PNG picture.
 // Ends with the line
 //   chart tick, full buffers: <median> ms per window, whole range <median> ms, RSS <a> -> <b> MiB
 #include "SensorSim.h"
@@ -13,6 +14,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -238,6 +241,28 @@ int main(int argc, char** argv) {
     }
     std::printf("whole range with a day of full-scale noise (worst case): %.3f ms\n",
                 Median(noisyMs));
+
+    // Exports of the full day: the CSV file (text and write) and the PNG picture.
+    {
+        QTemporaryDir folder;
+        const QString csv = folder.filePath(QStringLiteral("day.csv"));
+        const QString png = folder.filePath(QStringLiteral("day.png"));
+        std::vector<double> csvMs;
+        std::vector<double> pngMs;
+        for (int i = 0; i < 7; ++i) {
+            auto start = Clock::now();
+            grafico.ExportCsv(csv);
+            csvMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            start = Clock::now();
+            grafico.ExportImage(png);
+            pngMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        std::printf("export of %d samples: CSV %.1f ms (%.1f MiB), PNG picture %.1f ms\n",
+                    grafico.SampleCount(), Median(csvMs),
+                    static_cast<double>(QFileInfo(csv).size()) / (1024.0 * 1024.0), Median(pngMs));
+    }
     std::printf("ticks measured from %d samples on; samples now: acquisition %d, debug %d; "
                 "tick with full buffers (nothing appended) %.3f ms\n",
                 TChartForm::Capacity - 3000 + 10, grafico.SampleCount(), debug.SampleCount(),

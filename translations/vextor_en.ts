@@ -328,6 +328,26 @@
         <source>SpeedButton1.Caption</source>
         <translation>Exit</translation>
     </message>
+    <message>
+        <source>Tip01</source>
+        <translation>Sample</translation>
+    </message>
+    <message>
+        <source>Tip02</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Tip03</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Tip04</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>Tip05</source>
+        <translation>Diagnostic</translation>
+    </message>
 </context>
 <context>
     <name>TSaveRecalForm</name>

@@ -21,6 +21,7 @@ protected:
     void PlaceCharts(int bottom) override;
     void TakeSample() override;
     void FillCurves() override;
+    QStringList SampleValues(int32_t index) const override;
 
 private:
     // Stores the output and the diagnostic word, the latter as word * 1200 / 4000.

@@ -39,6 +39,7 @@ protected:
     void PlaceCharts(int bottom) override;
     void TakeSample() override;
     void FillCurves() override;
+    QStringList SampleValues(int32_t index) const override;
     void PanelBottomClick() override;
     void StatusTick() override;
 

@@ -48,15 +48,15 @@ Zoom Zoomed(const TChartRange& range, double key, double steps) {
     // Held below twice the ceiling first, so the rounding cannot overflow.
     const auto target =
         static_cast<int64_t>(std::llround(std::clamp(wanted, 0.0, 2.0 * TChartForm::MaxMouseSpan)));
-    int64_t newSpan = target;
-    if (steps > 0.0) // zooming in: never below the floor, never wider
+    int64_t newSpan = 0;
+    if (steps > 0.0) // zooming in: down to the floor, never wider
         newSpan =
             std::clamp<int64_t>(target, std::min<int64_t>(span, TChartForm::MinMouseSpan), span);
-    else // zooming out: never beyond the ceiling, never narrower
-        newSpan = std::clamp<int64_t>(target, std::min<int64_t>(span, TChartForm::MaxMouseSpan),
-                                      std::max<int64_t>(span, TChartForm::MaxMouseSpan));
-    if (steps < 0.0)
-        newSpan = std::max<int64_t>(newSpan, TChartForm::MinMouseSpan);
+    else // zooming out: up to the ceiling, never narrower; an empty range opens to the floor
+        newSpan = std::max<int64_t>(
+            std::clamp<int64_t>(target, std::min<int64_t>(span, TChartForm::MaxMouseSpan),
+                                std::max<int64_t>(span, TChartForm::MaxMouseSpan)),
+            TChartForm::MinMouseSpan);
 
     Zoom zoom;
     zoom.Range = range;
@@ -65,11 +65,12 @@ Zoom Zoomed(const TChartRange& range, double key, double steps) {
                    (steps < 0.0 && span >= TChartForm::MaxMouseSpan);
     if (newSpan == span)
         return zoom;
-    // Where the key lies across the range (0 at RangeFrom, 1 at RangeTo) stays where it lies.
-    const double at = span == 0 || !std::isfinite(key)
-                          ? 0.5
-                          : (key - static_cast<double>(from)) / static_cast<double>(width);
-    const double anchor = std::isfinite(key) ? key : static_cast<double>(from);
+    // Where the key lies across the range (0 at RangeFrom, 1 at RangeTo) stays where it lies;
+    // without a key, the middle stays.
+    const double anchor = std::isfinite(key) ? key : static_cast<double>(from) + width / 2.0;
+    const double at = std::isfinite(key) && span != 0
+                          ? (key - static_cast<double>(from)) / static_cast<double>(width)
+                          : 0.5;
     const double newFrom = anchor - std::clamp(at, -1.0, 2.0) * static_cast<double>(sign * newSpan);
     const auto roundedFrom =
         static_cast<int64_t>(std::llround(std::clamp(newFrom, 2.0 * Lowest, 2.0 * Highest)));

@@ -372,6 +372,26 @@
         <source>Err01</source>
         <translation>Cannot write the file &quot;%1&quot;: %2</translation>
     </message>
+    <message>
+        <source>Tip01</source>
+        <translation>Sample</translation>
+    </message>
+    <message>
+        <source>Tip02</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Tip03</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Tip04</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>Tip05</source>
+        <translation>Diagnostic</translation>
+    </message>
 </context>
 <context>
     <name>TSaveRecalForm</name>

@@ -372,6 +372,26 @@
         <source>Err01</source>
         <translation>Impossibile scrivere il file &quot;%1&quot;: %2</translation>
     </message>
+    <message>
+        <source>Tip01</source>
+        <translation>Campione</translation>
+    </message>
+    <message>
+        <source>Tip02</source>
+        <translation>Data e ora</translation>
+    </message>
+    <message>
+        <source>Tip03</source>
+        <translation>Valore</translation>
+    </message>
+    <message>
+        <source>Tip04</source>
+        <translation>Temperatura</translation>
+    </message>
+    <message>
+        <source>Tip05</source>
+        <translation>Diagnostica</translation>
+    </message>
 </context>
 <context>
     <name>TSaveRecalForm</name>

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
@@ -222,6 +223,42 @@ private:
     std::unique_ptr<QImage> printImage_;
     int64_t startMs_ = 0;  // when "Start ADQ" was pressed (wall clock, ms)
     QString exportFolder_; // where the last export went
+
+    // ---- Reading the chart with the mouse (ChartMouse.cpp) ----
+    // While no acquisition runs, the wheel zooms the time axis about the pointer and a drag with
+    // the left button pans it, on every chart of the window together; hovering shows the sample
+    // under the pointer. While acquiring, the view follows the newest samples as before.
+public:
+    static constexpr double WheelZoom = 1.25;      // per wheel notch: 1.25x in, 0.8x out
+    static constexpr int32_t MinMouseSpan = 10;    // zooming in stops at 10 seconds across
+    static constexpr int32_t MaxMouseSpan = 95040; // zooming out at a day and 10 %
+
+    // The wheel: every view's width divided by WheelZoom^steps, the key `key` staying where it
+    // is on the screen. Ends stay whole seconds within the 32-bit range; the width stays
+    // between MinMouseSpan and MaxMouseSpan (a width already beyond them is not pushed further).
+    // Steps too small to change the width by a second add up until they do.
+    void WheelView(double key, double steps);
+    // A drag: whether one may start now, then every view shown as at its start less keyDelta
+    // (rounded to whole seconds), then its end.
+    bool BeginDragView();
+    void DragView(double keyDelta);
+    void EndDragView();
+    // The tool tip of the sample nearest to `key`: its number, when it was stored and its
+    // values as drawn; empty when no recorded sample is that near.
+    QString SampleTip(double key) const;
+
+protected:
+    // Hooks every view's mouse to the window; the windows call it once their views exist.
+    void SetupMouse();
+    // The values of a stored sample in the units the charts draw them, one "name: value" line
+    // each.
+    virtual QStringList SampleValues(int32_t index) const = 0;
+    // The text of a tool tip key (context "TGraficoForm", which both windows use).
+    static QString TipText(std::string_view key);
+
+private:
+    std::vector<TChartRange> dragFrom_; // each view's range at the press
+    double wheelSteps_ = 0.0;           // notches not yet worth a second
 };
 
 template <typename Value>

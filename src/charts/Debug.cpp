@@ -1,5 +1,6 @@
 #include "charts/Debug.h"
 
+#include "model/Format.h"
 #include "model/SensorTables.h"
 #include "runtime/Look.h"
 
@@ -19,6 +20,7 @@ TDebugForm::TDebugForm(SensorTables& tables, ChartSources sources, QWidget* main
     for (int i = 0; i < pane.Series.Count(); ++i)
         pane.Series[i].Reserve(Capacity); // a whole day of points, room made now
     PlaceChartsForBar();
+    SetupMouse();
 }
 
 RecordingCsvLayout TDebugForm::CsvLayout() const {
@@ -92,4 +94,17 @@ void TDebugForm::FillCurves() {
         series->Maximum = tables_.SetupWords[6];
         series->Minimum = 0;
     }
+}
+
+QStringList TDebugForm::SampleValues(int32_t index) const {
+    // As FillCurves scales them: in hundredths for a velocity, else the output as is and the
+    // diagnostic times ten.
+    const QString title = AdvGDIPChartView1.Panes[0].Title;
+    const bool velocity = OutputIndex() == 0;
+    const int32_t diagnostic = SecondarySample(index);
+    return {(title.isEmpty() ? TipText("Tip03") : title) + QStringLiteral(": ") +
+                QString::fromStdString(FormatScaled(PrimarySample(index), velocity ? 2 : 0)),
+            TipText("Tip05") + QStringLiteral(": ") +
+                (velocity ? QString::fromStdString(FormatScaled(diagnostic, 2))
+                          : QString::number(static_cast<int64_t>(diagnostic) * 10))};
 }

@@ -23,6 +23,7 @@ protected:
     void FillCurves() override;
     RecordingCsvLayout CsvLayout() const override;
     QString RecordingName() const override;
+    QStringList SampleValues(int32_t index) const override;
 
 private:
     // Stores the output and the diagnostic word, the latter as word * 1200 / 4000.

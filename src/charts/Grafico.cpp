@@ -1,5 +1,6 @@
 #include "charts/Grafico.h"
 
+#include "model/Format.h"
 #include "model/SensorTables.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Look.h"
@@ -44,6 +45,7 @@ TGraficoForm::TGraficoForm(SensorTables& tables, ChartSources sources, QWidget* 
     SpeedButton10.setGeometry(790, 6, 102, 43);
     connect(&SpeedButton10, &QPushButton::clicked, this, Guarded([this] { SpeedButton10Click(); }));
     PlaceChartsForBar();
+    SetupMouse();
 
     // Created after a language switch: take the active language's texts now.
     TTranslation::Global().ApplyTo(*this);
@@ -92,6 +94,17 @@ void TGraficoForm::FillCurves() {
     topSeries.Minimum = 0;
     bottomSeries.Maximum = 200;
     bottomSeries.Minimum = 0;
+}
+
+QStringList TGraficoForm::SampleValues(int32_t index) const {
+    // As FillCurves scales them: the top chart's quantity under its title, the temperature.
+    const QString title = AdvGDIPChartView1.Panes[0].Title;
+    const int decimals = OutputIndex() == 0 ? 2 : 0; // velocity in hundredths, a flow as is
+    return {(title.isEmpty() ? TipText("Tip03") : title) + QStringLiteral(": ") +
+                QString::fromStdString(FormatScaled(PrimarySample(index), decimals)),
+            TipText("Tip04") + QStringLiteral(": ") +
+                QString::fromStdString(FormatScaled(SecondarySample(index), 1)) +
+                QStringLiteral(" °C")};
 }
 
 void TGraficoForm::PanelBottomClick() {

@@ -41,6 +41,7 @@ protected:
     void FillCurves() override;
     RecordingCsvLayout CsvLayout() const override;
     QString RecordingName() const override;
+    QStringList SampleValues(int32_t index) const override;
     void PanelBottomClick() override;
     void StatusTick() override;
 

@@ -4,8 +4,12 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QHelpEvent>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -443,6 +447,7 @@ TChartView::TChartView(QWidget* parent, int seriesCount)
     pane->title_ = title;
     Panes.items_.push_back(std::move(pane));
     Apply();
+    plot_->installEventFilter(this); // the mouse goes to the hooks (see the header)
 }
 
 TChartView::~TChartView() = default;
@@ -587,4 +592,98 @@ double TChartView::YGridStep() const {
 
 double TChartView::YMinorGridStep() const {
     return yGridTicker_->LastMinorStep;
+}
+
+// ---- The mouse ----
+
+double TChartView::KeyAt(int x) const {
+    return plot_->xAxis->pixelToCoord(static_cast<double>(x));
+}
+
+bool TChartView::InPlotArea(QPoint at) const {
+    const QRect area = plot_->axisRect()->rect();
+    return area.width() > 1 && area.contains(at);
+}
+
+QString TChartView::ToolTipAt(QPoint at) const {
+    if (!HoverText || !InPlotArea(at))
+        return {};
+    return HoverText(KeyAt(at.x()));
+}
+
+bool TChartView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == plot_ && PlotMouseEvent(event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+// The plot's mouse events (the plot covers the view, so its coordinates are the view's).
+// True when the event is used up here.
+bool TChartView::PlotMouseEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Wheel: {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        // A wheel notch is 120; a touchpad or a fine wheel sends less per event.
+        const double steps = wheel->angleDelta().y() / 120.0;
+        if (OnWheel && !dragging_ && steps != 0.0)
+            OnWheel(KeyAt(qRound(wheel->position().x())), steps);
+        return true; // the view's wheel: never scrolls what holds the window
+    }
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || dragging_)
+            return false;
+        if (OnDragStart && OnDragStart()) {
+            dragging_ = true;
+            dragFromX_ = qRound(mouse->position().x());
+            plot_->setCursor(Qt::ClosedHandCursor);
+            QToolTip::hideText();
+        }
+        return dragging_;
+    }
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!dragging_)
+            return false;
+        if (!(mouse->buttons() & Qt::LeftButton)) { // released where the view did not see it
+            EndDrag();
+            return true;
+        }
+        if (OnDrag)
+            OnDrag(KeyAt(qRound(mouse->position().x())) - KeyAt(dragFromX_));
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!dragging_ || mouse->button() != Qt::LeftButton)
+            return false;
+        EndDrag();
+        return true;
+    }
+    case QEvent::Hide:
+        if (dragging_)
+            EndDrag();
+        return false;
+    case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = dragging_ ? QString() : ToolTipAt(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // Shown until the pointer leaves its column, so the next one comes at once.
+            QToolTip::showText(help->globalPos(), text, plot_, QRect(help->pos(), QSize(1, 1)));
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TChartView::EndDrag() {
+    dragging_ = false;
+    plot_->unsetCursor();
+    if (OnDragEnd)
+        OnDragEnd();
 }

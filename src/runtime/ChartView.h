@@ -22,12 +22,20 @@
 // Any visible range is accepted: RangeFrom above RangeTo runs the axis backwards (RangeFrom on
 // the left), an empty one (RangeFrom == RangeTo) shows one unit around it, ranges beyond the data
 // show an empty plot. The same holds for Minimum / Maximum.
+//
+// The mouse: the view only reports what the pointer does, in keys (seconds) of the X axis, to
+// the hooks its window sets; the window decides what the view shows. The wheel reports the key
+// under the pointer and the notches turned (OnWheel); a drag with the left button reports its
+// start (OnDragStart, which may refuse it), how far the pointer has moved since the press
+// (OnDrag) and its end (OnDragEnd); a tool tip over the plot area shows HoverText of the key
+// under the pointer. A hook that is not set does nothing.
 #include <QColor>
 #include <QSharedPointer>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -157,6 +165,28 @@ public:
     // Draws now whatever is pending (also when hidden): the rendering the next paint shows.
     void Redraw();
 
+    // ---- The mouse (see the top of this file) ----
+    // The wheel turned over the view: the key under the pointer and the notches turned (one
+    // notch of a wheel is 1; a touchpad sends fractions; positive away from the user).
+    std::function<void(double keyAtPointer, double steps)> OnWheel;
+    // A press of the left button: whether a drag may start.
+    std::function<bool()> OnDragStart;
+    // The pointer of a drag moved: keyDelta is the key at the pointer now less the key at the
+    // press, both on the scale drawn now (so a view that follows the drag by showing the range
+    // it had at the press less keyDelta keeps the grabbed point under the pointer).
+    std::function<void(double keyDelta)> OnDrag;
+    // The left button was released (or the drag was cut short).
+    std::function<void()> OnDragEnd;
+    // The text shown for the key under the pointer; an empty text shows none.
+    std::function<QString(double key)> HoverText;
+    // The X key at the view's column x, on the axis as drawn last (it goes on linearly beyond
+    // the plot area).
+    double KeyAt(int x) const;
+    // Whether the point (view coordinates) lies in the plot area, inside the axes.
+    bool InPlotArea(QPoint at) const;
+    // The tool tip the pointer at `at` shows: HoverText(KeyAt(x)) inside the plot area, else empty.
+    QString ToolTipAt(QPoint at) const;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -164,6 +194,9 @@ protected:
 private:
     class UnitTicker;
     void Apply();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool PlotMouseEvent(QEvent* event);
+    void EndDrag();
 
     QCustomPlot* plot_;       // owned by this widget
     QCPTextElement* caption_; // the X axis caption, owned by the plot's layout
@@ -173,6 +206,8 @@ private:
     int updateDepth_ = 0;
     bool pending_ = true;
     int drawCount_ = 0;
+    bool dragging_ = false;
+    int dragFromX_ = 0; // the column of the press
 };
 
 // The component's own name.

@@ -83,6 +83,10 @@ fs::path ConfigFolder() {
                                       : UserFolder("XDG_DATA_HOME", ".local/share");
 }
 
+fs::path UserDataFolder() {
+    return XdgFolder("XDG_DATA_HOME", ".local/share") / AppFolderName;
+}
+
 void SetExecutablePathOverride(const fs::path& path) {
     std::lock_guard lock(g_mutex);
     g_override = path;

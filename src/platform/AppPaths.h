@@ -22,6 +22,9 @@ std::filesystem::path SettingsFilePath();
 // The folder the configuration files are saved in: the executable's folder when writable, else
 // the per-user data folder.
 std::filesystem::path ConfigFolder();
+// The per-user data folder: $XDG_DATA_HOME/vextor-config when XDG_DATA_HOME holds an absolute
+// path, else ~/.local/share/vextor-config. Not created here.
+std::filesystem::path UserDataFolder();
 
 // Makes ExecutablePath() return the given path (empty restores the real one).
 void SetExecutablePathOverride(const std::filesystem::path& path);

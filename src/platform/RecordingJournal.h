@@ -73,6 +73,7 @@ public:
 
     // Appends one record with a plain write(); asks for a sync when the interval has passed.
     // Returns false when the journal has failed (now, or earlier: nothing more is written).
+    // After Finish() nothing is written either, and it returns false without failing.
     bool Append(const RecordingSample& sample);
     // Syncs and marks the journal finished (in the background). Appends after it are ignored.
     void Finish();
@@ -80,8 +81,14 @@ public:
     bool Failed() const;
     // Why it failed, in the system's words (strerror), with the file or folder; empty when not.
     QString Error() const;
+    // The journal's file: its unfinished name, from Finish() on the name it takes when finished
+    // (the rename happens in the background: done after WaitIdle(), unless Failed() says why
+    // not). The path it could not create when the journal failed at creation.
     const std::filesystem::path& File() const noexcept;
+    // The records written, whole.
     int64_t Appended() const noexcept;
+    // How many fdatasyncs of the journal the background thread has completed (for tests).
+    int64_t CompletedSyncs() const noexcept;
 
     // Waits until everything asked of the background thread so far is done (tests, exit).
     void WaitIdle();

@@ -167,7 +167,16 @@ void TThread::StartSelfOwned(std::unique_ptr<TThread> thread) {
         ++HandOffQueue::Get().selfOwnedAlive;
     }
     t->self_ = std::move(thread);
-    t->Start();
+    try {
+        t->Start();
+    } catch (...) {
+        // No thread (std::system_error): nothing is left to wait for.
+        std::unique_ptr<TThread> unstarted = std::move(t->self_);
+        std::lock_guard lock(HandOffQueue::Get().mutex);
+        --HandOffQueue::Get().selfOwnedAlive;
+        HandOffQueue::Get().changed.notify_all();
+        throw;
+    }
 }
 
 void TThread::Body() {

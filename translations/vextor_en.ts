@@ -286,6 +286,14 @@
         <source>ComboBox1.Hint</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Mes07</source>
+        <translation>A recording of %1 from %2 was recovered: it can be viewed in &quot;Grafico&quot;.</translation>
+    </message>
+    <message>
+        <source>Mes08</source>
+        <translation>A recording of %1 from %2 was recovered: it can be viewed in &quot;Grafico&quot;, &quot;DEBUG&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>TDiagnoseForm</name>
@@ -391,6 +399,10 @@
     <message>
         <source>Tip05</source>
         <translation>Diagnostic</translation>
+    </message>
+    <message>
+        <source>Rec01</source>
+        <translation>The recording is not being saved to disk (it goes on in memory only): %1</translation>
     </message>
 </context>
 <context>

@@ -286,6 +286,14 @@
         <source>ComboBox1.Hint</source>
         <translation>P05 Tipo uscita</translation>
     </message>
+    <message>
+        <source>Mes07</source>
+        <translation>Recuperata una registrazione di %1 del %2: si può vedere in &quot;Grafico&quot;.</translation>
+    </message>
+    <message>
+        <source>Mes08</source>
+        <translation>Recuperata una registrazione di %1 del %2: si può vedere in &quot;Grafico&quot;, &quot;DEBUG&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>TDiagnoseForm</name>
@@ -391,6 +399,10 @@
     <message>
         <source>Tip05</source>
         <translation>Diagnostica</translation>
+    </message>
+    <message>
+        <source>Rec01</source>
+        <translation>La registrazione non viene salvata su disco (continua solo in memoria): %1</translation>
     </message>
 </context>
 <context>

@@ -586,9 +586,30 @@ void TMainForm::CaptionCreatedControls() {
 }
 
 void TMainForm::ShowMessage(std::string_view key, const QColor& colour) {
+    StaticText1.setGeometry(AdvSmoothProgressBar2.x(), AdvSmoothProgressBar2.y() + 30,
+                            AdvSmoothProgressBar2.width(), 17);
+    StaticText1.setWordWrap(false);
+    StaticText1.setToolTip(QString());
     StaticText1.setText(Text(key));
     SetPanelColor(StaticText1, colour);
     StaticText1.show();
+}
+
+void TMainForm::ShowNotice(const QString& text, const QColor& colour) {
+    TimerMes.stop();
+    AdvSmoothProgressBar2.hide();
+    StaticText1.setGeometry(AdvSmoothProgressBar2.x(), AdvSmoothProgressBar2.y(),
+                            AdvSmoothProgressBar2.width(), 47);
+    StaticText1.setWordWrap(true);
+    StaticText1.setText(text);
+    StaticText1.setToolTip(text);
+    SetPanelColor(StaticText1, colour);
+    StaticText1.show();
+}
+
+void TMainForm::EndNotice() {
+    if (StaticText1.wordWrap())
+        ShowMessage("Mes03", VextorColors::White);
 }
 
 void TMainForm::FormDestroy() {

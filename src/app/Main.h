@@ -136,6 +136,11 @@ public:
     void SpeedButton2Click();
     void TimerMem1Timer(); // read sequence
     void TimerMesTimer();  // message strip back to "Pronto"
+    // A notice longer than the usual messages (a recovered recording): the message strip takes
+    // the progress bar's room as well and wraps the text, until the next message.
+    void ShowNotice(const QString& text, const QColor& colour);
+    // Gives the progress bar its room back from a notice ("Pronto" again).
+    void EndNotice();
     // Converts the text of ParamBoxes[slot] with the decimals of code (low four bits); when the
     // scaled value lies within minimum..maximum, takes it into SetupWords[slot], shows it again
     // in its format and returns true. Otherwise (also for a scaled value beyond 32 bits) false,

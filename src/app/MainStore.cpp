@@ -96,6 +96,7 @@ void TMainForm::SpeedButton8Click() {
     RaiseIfLinked(ReqStoreEeprom);
     StoreStep = 0;
     AdvSmoothProgressBar2.SetPosition(0);
+    EndNotice();
     AdvSmoothProgressBar2.show();
     TimerMem.start();
     Tables.DataModified = 0;
@@ -141,6 +142,7 @@ void TMainForm::SpeedButton2Click() {
     RaiseIfLinked(ReqReadSetup | ReqReadInfo);
     ReadStep = 0;
     AdvSmoothProgressBar2.SetPosition(0);
+    EndNotice();
     AdvSmoothProgressBar2.show();
     TimerMem1.start();
 }

@@ -2,6 +2,7 @@
 #include "app/Application.h"
 #include "app/Main.h"
 #include "app/Windows.h"
+#include "platform/RecordingJournal.h"
 #include "platform/Thread.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Form.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
         try {
             CreateWindows();
             MainForm->show(); // FormShow
+            // A recording the last run left unfinished comes back in its window.
+            RecoverRecordings(RecordingsFolder());
             app.exec();
         } catch (...) {
             app.ShowException(ExceptionMessage(std::current_exception()));

@@ -11,6 +11,11 @@
 #include "keyboards/Keyboard.h"
 #include "keyboards/Keyboardalpha.h"
 
+#include "platform/RecordingJournal.h"
+#include "platform/Regional.h"
+#include "runtime/Look.h"
+#include "runtime/Translation.h"
+
 #include <memory>
 #include <string>
 
@@ -62,6 +67,7 @@ ChartSources MainChartSources() {
         return MainForm != nullptr ? MainForm->Comm1.DeviceName() : std::string();
     };
     sources.DebugSetting = [] { return MainForm != nullptr ? MainForm->DebugEnabled : 0; };
+    sources.RecordingsFolder = [] { return RecordingsFolder(); };
     return sources;
 }
 
@@ -193,4 +199,43 @@ void DestroyWindows() {
     Destroy(g_keyBoardAlpha, KeyBoardAlphaForm);
     Destroy(g_keyBoard, KeyBoardForm);
     Destroy(g_main, MainForm);
+}
+
+QString RecoverRecordings(const std::filesystem::path& folder) {
+    if (GraficoForm == nullptr || DebugForm == nullptr)
+        return {};
+    // Newest first: each window takes the newest it left unfinished; every one found is marked
+    // recovered, so none is offered twice (older ones stay on disk with the finished ones).
+    QString notice;
+    bool graficoLoaded = false;
+    bool debugLoaded = false;
+    for (const std::filesystem::path& file : UnfinishedJournals(folder)) {
+        const std::optional<Recording> recording = ReadRecording(file);
+        if (recording && !recording->Samples.empty()) {
+            const bool debug = recording->Header.Window == QStringLiteral("Debug");
+            bool& loaded = debug ? debugLoaded : graficoLoaded;
+            TChartForm& window = debug ? static_cast<TChartForm&>(*DebugForm)
+                                       : static_cast<TChartForm&>(*GraficoForm);
+            if (!loaded && window.LoadRecording(*recording)) {
+                loaded = true;
+                const int32_t n = window.SampleCount();
+                const QString elapsed =
+                    QString::asprintf("%d:%02d:%02d", n / 3600, n / 60 % 60, n % 60);
+                const QDateTime start =
+                    recording->Header.Start.isValid()
+                        ? recording->Header.Start.toLocalTime()
+                        : QDateTime::fromMSecsSinceEpoch(recording->Samples.front().TimeMs);
+                // The acquisition window's recording is the one the message names first.
+                if (!debug || notice.isEmpty())
+                    notice = TTranslation::Global()
+                                 .Text("TMainForm", debug ? "Mes08" : "Mes07")
+                                 .arg(elapsed, DateTimeToStr(start));
+            }
+        }
+        MarkRecovered(file);
+    }
+    PruneRecordings(folder);
+    if (!notice.isEmpty() && MainForm != nullptr)
+        MainForm->ShowNotice(notice, VextorColors::Yellow);
+    return notice;
 }

@@ -2,6 +2,10 @@
 // The application's windows: one instance of each window class, created at start-up in a fixed
 // order (the main window first) and destroyed at the end in the reverse order. Windows reach each
 // other through these pointers; they are null before CreateWindows and after DestroyWindows.
+#include <QString>
+
+#include <filesystem>
+
 class TMainForm;
 class TKeyBoardForm;
 class TKeyBoardAlphaForm;
@@ -31,3 +35,8 @@ void CreateWindows();
 // Destroys the windows in the reverse order of their creation (the main window last: it holds
 // the tables and the link that the others look at). Does nothing for windows that do not exist.
 void DestroyWindows();
+// Loads into each chart window the newest recording it left unfinished in folder (the program
+// died, or was closed during an acquisition), marks every unfinished one found as recovered,
+// keeps the newest recordings within their limits, and says in the main window's message strip
+// what was recovered. Returns that message (empty: nothing recovered). After CreateWindows.
+QString RecoverRecordings(const std::filesystem::path& folder);

@@ -139,6 +139,12 @@ void TChartForm::SetupControls() {
     SetupLabel(Label1, "Label1", "------", QPoint(31, 12));
     SetupLabel(Label4, "Label4", "------", QPoint(8, 31));
     SetupPanel(PanelOra, "PanelOra", QRect(785, 5, 225, 35));
+    LabelRec.setObjectName(QStringLiteral("LabelRec"));
+    LabelRec.setGeometry(160, 5, 615, 35);
+    LabelRec.setWordWrap(true);
+    LabelRec.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelRec.setStyleSheet(QStringLiteral("color: rgb(176, 0, 0);"));
+    LabelRec.hide();
     PanelOra.setFont(FontOfPoints(QStringLiteral("Tahoma"), 8, true));
 
     // Bottom bar.
@@ -200,6 +206,10 @@ QString TChartForm::ChartText(std::string_view key) {
 void TChartForm::RetranslateBase() {
     ExportDataAction->setText(ChartText("Exp01"));
     SaveImageAction->setText(ChartText("Exp02"));
+    if (journalWarned_) {
+        journalWarned_ = false;
+        ShowJournalProblem();
+    }
 }
 
 void TChartForm::FitLabel2() {
@@ -215,11 +225,19 @@ void TChartForm::FitLabel2() {
 }
 
 int TChartForm::OutputIndex() const {
+    if (recorded_)
+        return recorded_->Index;
     return sources_.OutputIndex ? sources_.OutputIndex() : 0;
 }
 
 QString TChartForm::OutputText() const {
+    if (recorded_)
+        return recorded_->Title;
     return sources_.OutputText ? sources_.OutputText() : QString();
+}
+
+int32_t TChartForm::FullScale() const {
+    return recorded_ ? recorded_->FullScale : int32_t{tables_.SetupWords[6]};
 }
 
 int32_t TChartForm::DebugSetting() const {
@@ -242,9 +260,12 @@ void TChartForm::StoreSample(int32_t primary, int32_t secondary) {
     secondarySamples_[i] = secondary;
     sampleTimes_[i] = NowMs();
     ++sampleCount_;
+    if (journalOpen_ && !journal_->Append({sampleTimes_[i], primary, secondary}))
+        ShowJournalProblem();
     if (sampleCount_ == Capacity) {
         acquiring_ = false; // Full: the sampling timer keeps redrawing
         SpeedButton2.setEnabled(true);
+        FinishJournal();
     }
 }
 
@@ -337,12 +358,15 @@ void TChartForm::SpeedButton2Click() {
     startMs_ = NowMs();
     sampleCount_ = 0;
     ++generation_; // the curves start again
+    recorded_.reset();
+    StartJournal();
     acquiring_ = true;
     Timer2.start();
     SpeedButton2.setEnabled(false);
 }
 
 void TChartForm::SpeedButton3Click() {
+    FinishJournal();
     acquiring_ = false;
     Timer2.stop();
     SpeedButton2.setEnabled(true);
@@ -546,4 +570,89 @@ void TChartForm::contextMenuEvent(QContextMenuEvent* event) {
         }
     }
     TForm::contextMenuEvent(event);
+}
+
+// ---- The recording on disk ----
+
+namespace {
+
+// The unit inside the last brackets of a title: "Portata [m³/h]" gives "m³/h".
+QString UnitOf(const QString& title) {
+    const auto open = title.lastIndexOf('[');
+    const auto close = title.lastIndexOf(']');
+    return open >= 0 && close > open ? title.mid(open + 1, close - open - 1).trimmed() : QString();
+}
+
+} // namespace
+
+void TChartForm::StartJournal() {
+    journal_.reset(); // the last one is finished, or is left for the next start to offer
+    journalOpen_ = false;
+    journalWarned_ = false;
+    LabelRec.hide();
+    Edit1.setToolTip(QString());
+    if (!sources_.RecordingsFolder)
+        return;
+    const std::filesystem::path folder = sources_.RecordingsFolder();
+    PruneRecordings(folder);
+    RecordingHeader header;
+    header.Window = RecordingName();
+    header.Start = QDateTime::fromMSecsSinceEpoch(startMs_);
+    header.OutputIndex = OutputIndex();
+    header.OutputTitle = OutputText();
+    header.Unit = UnitOf(header.OutputTitle);
+    header.FullScale = tables_.SetupWords[6];
+    journal_ = std::make_unique<RecordingJournal>(folder, header);
+    journalOpen_ = !journal_->Failed();
+    if (!journalOpen_)
+        ShowJournalProblem();
+}
+
+void TChartForm::FinishJournal() {
+    if (journalOpen_)
+        journal_->Finish();
+    journalOpen_ = false;
+}
+
+QString TChartForm::JournalProblem() const {
+    return journal_ != nullptr && journal_->Failed() ? journal_->Error() : QString();
+}
+
+void TChartForm::ShowJournalProblem() {
+    journalOpen_ = false; // nothing more goes to it
+    if (journalWarned_)
+        return;
+    journalWarned_ = true;
+    const QString text = ChartText("Rec01").arg(JournalProblem());
+    LabelRec.setText(text);
+    LabelRec.show();
+    Edit1.setToolTip(text);
+}
+
+bool TChartForm::LoadRecording(const Recording& recording) {
+    if (acquiring_)
+        return false;
+    FinishJournal();
+    journal_.reset();
+    journalWarned_ = false;
+    LabelRec.hide();
+    Edit1.setToolTip(QString());
+    const auto count =
+        static_cast<int32_t>(std::min<size_t>(recording.Samples.size(), size_t{Capacity}));
+    for (int32_t i = 0; i < count; ++i) {
+        const RecordingSample& sample = recording.Samples[static_cast<size_t>(i)];
+        primarySamples_[static_cast<size_t>(i)] = sample.Primary;
+        secondarySamples_[static_cast<size_t>(i)] = sample.Secondary;
+        sampleTimes_[static_cast<size_t>(i)] = sample.TimeMs;
+    }
+    sampleCount_ = count;
+    ++generation_; // the curves are rebuilt
+    const RecordingHeader& header = recording.Header;
+    recorded_ = RecordedOutput{header.OutputIndex, header.OutputTitle, header.FullScale};
+    startMs_ = header.Start.isValid() ? header.Start.toMSecsSinceEpoch()
+                                      : (count > 0 ? sampleTimes_[0] : 0);
+    Timer2.stop();
+    SpeedButton2.setEnabled(true);
+    Replot();
+    return true;
 }

@@ -13,6 +13,7 @@
 // scaling (the output type) changed. So a sampling tick costs the same at the first sample and
 // at the 86,400th.
 #include "model/RecordingCsv.h"
+#include "platform/RecordingJournal.h"
 #include "runtime/ChartView.h"
 #include "runtime/Form.h"
 #include "runtime/ReportEngine.h"
@@ -28,8 +29,10 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +53,8 @@ struct ChartSources {
     // The wall-clock time each sample is stamped with, in milliseconds since the epoch; the
     // wall clock when not set.
     std::function<int64_t()> NowMs;
+    // Where each acquisition is journalled on disk as it goes; not set: kept in memory only.
+    std::function<std::filesystem::path()> RecordingsFolder;
 };
 
 class TChartForm : public TForm {
@@ -125,12 +130,30 @@ public:
     QAction* ExportDataAction = nullptr; // owned by ChartMenu
     QAction* SaveImageAction = nullptr;
 
+    // ---- The recording on disk ----
+    // From "Start ADQ" on, every stored sample also goes to a journal in the recordings folder,
+    // finished at "Stop ADQ" or at the last sample. A journal that cannot be written never stops
+    // the acquisition: the window goes on in memory and says so once, in LabelRec and in the
+    // elapsed-time box's tool tip.
+    //
+    // Loads a recording left unfinished by an earlier run as a stopped acquisition: samples,
+    // times, elapsed time, and the output type, title and full scale it was recorded with (kept
+    // until the next "Start ADQ"). Refused (false) while acquiring.
+    bool LoadRecording(const Recording& recording);
+    // Whether the samples shown are a recording loaded by LoadRecording.
+    bool ShowsLoadedRecording() const noexcept { return recorded_.has_value(); }
+    // The journal of the current or last acquisition (nullptr: none, or not journalled).
+    const RecordingJournal* Journal() const noexcept { return journal_.get(); }
+    // Why the acquisition is not being saved to disk; empty while it is.
+    QString JournalProblem() const;
+
     // ---- Controls ----
     QLabel PanelTop{this};
     TShape ShapeBOARD{&PanelTop};
     QLabel Label1{&PanelTop};
     QLabel Label4{&PanelTop};
     QLabel PanelOra{&PanelTop};
+    QLabel LabelRec{&PanelTop}; // the message line of the journal, shown on a problem
     QLabel PanelBottom{this};
     QPushButton SpeedButton2{&PanelBottom};
     QPushButton SpeedButton3{&PanelBottom};
@@ -183,6 +206,8 @@ protected:
     int32_t DebugSetting() const;
     int64_t NowSeconds() const;
     int64_t NowMs() const;
+    // The full scale the output curve is drawn to: SetupWords[6], or as a loaded recording had it.
+    int32_t FullScale() const;
 
     // Keeps a series equal to the points (i, value(i)) for i < SampleCount, appending only the
     // new samples; rebuilt after "Start ADQ" or when scale (the scaling in use) changed.
@@ -213,6 +238,9 @@ private:
     // The file dialog (or its seam); empty for Cancel.
     QString AskExportFile(const QString& proposed, const QString& filters);
     int64_t RecordingStartMs() const;
+    void StartJournal();
+    void FinishJournal();
+    void ShowJournalProblem();
 
     std::vector<int32_t> primarySamples_;   // PrimarySamples
     std::vector<int32_t> secondarySamples_; // SecondarySamples
@@ -259,6 +287,17 @@ protected:
 private:
     std::vector<TChartRange> dragFrom_; // each view's range at the press
     double wheelSteps_ = 0.0;           // notches not yet worth a second
+
+    // ---- The recording on disk ----
+    struct RecordedOutput {
+        int Index = 0;
+        QString Title;
+        int32_t FullScale = 0;
+    };
+    std::optional<RecordedOutput> recorded_; // set while a loaded recording is shown
+    std::unique_ptr<RecordingJournal> journal_;
+    bool journalOpen_ = false;   // appended to until "Stop ADQ" or the last sample
+    bool journalWarned_ = false; // the problem has been shown for this acquisition
 };
 
 template <typename Value>

@@ -91,7 +91,7 @@ void TDebugForm::FillCurves() {
                   [secondary](int32_t i) { return secondary[i] * 10.0; });
     }
     for (TChartSeries* series : {&output, &diagnostic}) {
-        series->Maximum = tables_.SetupWords[6];
+        series->Maximum = FullScale();
         series->Minimum = 0;
     }
 }

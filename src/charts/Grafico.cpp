@@ -90,7 +90,7 @@ void TGraficoForm::FillCurves() {
     else
         SyncCurve(topSeries, top_, 1, [primary](int32_t i) { return double(primary[i]); });
 
-    topSeries.Maximum = tables_.SetupWords[6];
+    topSeries.Maximum = FullScale();
     topSeries.Minimum = 0;
     bottomSeries.Maximum = 200;
     bottomSeries.Minimum = 0;

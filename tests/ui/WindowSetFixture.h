@@ -1,7 +1,8 @@
 #pragma once
 // The application's whole set of windows, created as the program creates them, in a folder of
-// the test's own (the settings file beside a pretended executable), with room for a simulated
-// sensor. The windows (poller, port) go before the sensor.
+// the test's own (the settings file beside a pretended executable, the per-user data folder
+// with the recordings inside it), with room for a simulated sensor. The windows (poller, port)
+// go before the sensor.
 #include "SensorSim.h"
 #include "app/Windows.h"
 #include "platform/AppPaths.h"
@@ -24,12 +25,19 @@ protected:
         Translation().SetLanguage(1);
         ASSERT_TRUE(dir.isValid());
         SetExecutablePathOverride(Folder() / "vextor-config");
+        hadDataHome_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        savedDataHome_ = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Folder() / "data").string()));
     }
     void TearDown() override {
         DestroyWindows();
         sensor.reset();
         SetExecutablePathOverride({});
         Translation().SetLanguage(1);
+        if (hadDataHome_)
+            qputenv("XDG_DATA_HOME", savedDataHome_);
+        else
+            qunsetenv("XDG_DATA_HOME");
     }
 
     std::filesystem::path Folder() const { return dir.path().toStdString(); }
@@ -48,4 +56,8 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<SensorSimulator> sensor;
+
+private:
+    bool hadDataHome_ = false;
+    QByteArray savedDataHome_;
 };

@@ -97,6 +97,7 @@ TEST_F(ChartJournal, TheLastSampleOfTheDayFinishesTheJournal) {
     EXPECT_TRUE(UnfinishedJournals(folder).empty());
     const std::optional<Recording> read = ReadRecording(debugForm.Journal()->File());
     ASSERT_TRUE(read.has_value());
+    EXPECT_TRUE(read->Finished);
     EXPECT_EQ(read->Header.Window, QStringLiteral("Debug"));
     ASSERT_EQ(read->Samples.size(), size_t{TChartForm::Capacity});
     EXPECT_EQ(read->Samples.back().Secondary, 1200); // stored rescaled, as the window keeps it

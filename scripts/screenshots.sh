@@ -30,3 +30,24 @@ echo "docs/keypad.png docs/keyboard.png"
 VEXTOR_HELP_SCREENSHOTS=$PWD/docs QT_QPA_PLATFORM=offscreen \
     "$build/tests/ui/test_ui_main" --gtest_filter='HelpScreenshots.*' >/dev/null
 echo "docs/help-it.png docs/help-en.png"
+# The acquisition window's right-click menu after half a minute of recording, Italian:
+# docs/chart-menu.png (xdotool drives the pointer).
+if command -v xdotool >/dev/null; then
+    printf '[Vextor]\r\nLang=0\r\nPortComm=COM1\r\n[Ports]\r\nCOM1=%s\r\n' "$link" >"$work/vextor-config.INI"
+    XDG_DATA_HOME=$work/data xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        "$1" & pid=$!
+        sleep 6
+        xdotool mousemove 551 720 click 1 # Grafico
+        sleep 2
+        xdotool mousemove 60 731 click 1 # Start ADQ
+        sleep 25
+        xdotool mousemove 168 731 click 1 # Stop ADQ
+        sleep 2
+        xdotool mousemove 500 250 click 3 # right-click on the top chart
+        sleep 1.5
+        import -window root "$2"
+        kill $pid; wait $pid 2>/dev/null || true' _ "$work/vextor-config" "$PWD/docs/chart-menu.png"
+    echo "docs/chart-menu.png"
+else
+    echo "xdotool not installed: docs/chart-menu.png not taken"
+fi

@@ -70,8 +70,15 @@ protected:
         QCPPainter painter(this);
         if (!painter.isActive())
             return;
+        // The ticks are worked out before the layout gives the plot its size: when the size
+        // changed, the first pass had the old size's ticks, and a second pass gets them right.
+        const QSize before = axisRect()->rect().size();
         painter.fillRect(rect(), Qt::white);
         draw(&painter); // lays out, then draws every layer with the label cache in use
+        if (axisRect()->rect().size() != before) {
+            painter.fillRect(rect(), Qt::white);
+            draw(&painter);
+        }
     }
     void resizeEvent(QResizeEvent* /*event*/) override {
         setViewport(rect());

@@ -30,7 +30,6 @@ protected:
         pane.XGrid.Visible = true;
         pane.YGrid.Visible = true;
         view.EndUpdate();
-        view.Redraw(); // a second pass with the final layout, as every later tick has
     }
 
     static bool IsMultiple(double step, double unit) {
@@ -185,6 +184,35 @@ TEST_F(ChartView, MarkersAreLeftOutWherePointsAreDenserThanPixels) {
     series.AddSingleXYPoint(0, 1.5);
     EXPECT_EQ(series.PointCount(), 1);
     EXPECT_EQ(series.PointY(0), 1.5);
+}
+
+} // namespace
+
+namespace {
+
+// The ticks are worked out before the plot is laid out: the first drawing at a new size must
+// not keep the ticks of the old one (a recovered recording is drawn once, and stays so).
+TEST(ChartViewLayout, TheFirstDrawingAtANewSizeHasTheTicksOfThatSize) {
+    UiApp();
+    for (const QSize first : {QSize(120, 60), QSize(1024, 320)}) {
+        TChartView view;
+        view.resize(first);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        view.BeginUpdate();
+        TChartPane& pane = view.Panes[0];
+        pane.Range = {0, 120};
+        pane.Series[0].Minimum = 0;
+        pane.Series[0].Maximum = 1000;
+        pane.XGrid.Visible = true;
+        pane.YGrid.Visible = true;
+        view.EndUpdate();
+        view.resize(1024, 320);
+        QCoreApplication::processEvents();
+        // 120 s across some 950 pixels: a tick every 10 s; 0..1000 on some 260 pixels: every 100.
+        EXPECT_EQ(view.XTickStep(), 10.0) << "first drawn at " << first.width();
+        EXPECT_EQ(view.YTickStep(), 100.0) << "first drawn at " << first.width();
+    }
 }
 
 } // namespace

@@ -496,10 +496,19 @@ QString TChartForm::ProposedFileName(const QString& suffix) const {
     return QDir(folder).filePath(RecordingName() + ' ' + when + '.' + suffix);
 }
 
-QString TChartForm::AskExportFile(const QString& proposed, const QString& filters) {
-    QString name = ChooseExportFile
-                       ? ChooseExportFile(proposed, filters)
-                       : QFileDialog::getSaveFileName(this, QString(), proposed, filters);
+QString TChartForm::AskExportFile(const QString& title, const QString& proposed,
+                                  const QString& filters) {
+    QString name;
+    if (ChooseExportFile) {
+        name = ChooseExportFile(proposed, filters);
+    } else {
+        QString chosenFilter;
+        name = QFileDialog::getSaveFileName(this, title, proposed, filters, &chosenFilter);
+        // A name typed without a suffix takes the one of the file type chosen.
+        const auto open = chosenFilter.lastIndexOf(QStringLiteral("(*."));
+        if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty() && open >= 0)
+            name += chosenFilter.mid(open + 2).chopped(1);
+    }
     name = name.trimmed();
     if (!name.isEmpty())
         exportFolder_ = QFileInfo(name).absolutePath();
@@ -517,11 +526,14 @@ bool TChartForm::ExportCsv(const QString& fileName) {
 }
 
 bool TChartForm::WritePng(const QImage& picture, const QString& fileName) {
+    // The part of the window the print takes, without the blank margin the page leaves.
+    const QImage shown =
+        picture.copy(0, 0, picture.width() - PrintCutRight, picture.height() - PrintCutBottom);
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (!picture.save(&buffer, "PNG")) {
+        if (!shown.save(&buffer, "PNG")) {
             ReportFileError(fileName, QStringLiteral("PNG"));
             return false;
         }
@@ -546,14 +558,16 @@ bool TChartForm::ExportImage(const QString& fileName) {
 }
 
 void TChartForm::ExportDataClick() {
-    const QString name = AskExportFile(ProposedFileName(QStringLiteral("csv")), ChartText("Flt01"));
+    const QString name = AskExportFile(ExportDataAction->text().remove(QChar(0x2026)),
+                                       ProposedFileName(QStringLiteral("csv")), ChartText("Flt01"));
     if (!name.isEmpty())
         ExportCsv(TRvSystem::WithSuffix(name, TRvSystem::FileFormat::Csv));
 }
 
 void TChartForm::SaveImageClick() {
     const QString filters = ChartText("Flt02") + QStringLiteral(";;") + ChartText("Flt03");
-    const QString name = AskExportFile(ProposedFileName(QStringLiteral("png")), filters);
+    const QString name = AskExportFile(SaveImageAction->text().remove(QChar(0x2026)),
+                                       ProposedFileName(QStringLiteral("png")), filters);
     if (!name.isEmpty())
         ExportImage(TRvSystem::WithSuffix(name, TRvSystem::FileFormat::Png));
 }

@@ -236,7 +236,7 @@ private:
     std::unique_ptr<QImage> RenderPrintPicture();
     bool WritePng(const QImage& picture, const QString& fileName);
     // The file dialog (or its seam); empty for Cancel.
-    QString AskExportFile(const QString& proposed, const QString& filters);
+    QString AskExportFile(const QString& title, const QString& proposed, const QString& filters);
     int64_t RecordingStartMs() const;
     void StartJournal();
     void FinishJournal();

@@ -396,18 +396,19 @@ void TChartForm::SpeedButton8Click() {
     Replot();
 }
 
+TChartForm::PictureScope::PictureScope(TChartForm& form) : form_(form) {
+    form_.printImage_ = form_.RenderPrintPicture();
+}
+
+TChartForm::PictureScope::~PictureScope() {
+    form_.printImage_.reset();
+    form_.PanelBottom.show();
+    form_.PlaceChartsForBar();
+}
+
 void TChartForm::SpeedButton9Click() {
     // Whatever the report run does (a cancel, an error), the picture goes and the bar comes back.
-    struct AfterTheRun {
-        TChartForm& form;
-        ~AfterTheRun() {
-            form.printImage_.reset();
-            form.PanelBottom.show();
-            form.PlaceChartsForBar();
-        }
-    } after{*this};
-
-    printImage_ = RenderPrintPicture();
+    const PictureScope picture(*this);
     if (ExecuteReport)
         ExecuteReport();
     else
@@ -542,16 +543,7 @@ bool TChartForm::WritePng(const QImage& picture, const QString& fileName) {
 }
 
 bool TChartForm::ExportImage(const QString& fileName) {
-    // The bar comes back whatever happens.
-    struct AfterTheRun {
-        TChartForm& form;
-        ~AfterTheRun() {
-            form.printImage_.reset();
-            form.PanelBottom.show();
-            form.PlaceChartsForBar();
-        }
-    } after{*this};
-    printImage_ = RenderPrintPicture();
+    const PictureScope picture(*this); // the bar comes back whatever happens
     if (QFileInfo(fileName).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0)
         return RvSystemR.WritePdfFile(fileName);
     return WritePng(*printImage_, fileName);
@@ -669,4 +661,14 @@ bool TChartForm::LoadRecording(const Recording& recording) {
     SpeedButton2.setEnabled(true);
     Replot();
     return true;
+}
+
+RecordingCsvLayout TChartForm::CsvTitles(std::string_view secondaryKey) const {
+    RecordingCsvLayout layout;
+    layout.SampleTitle = ChartText("Csv01").toStdString();
+    layout.TimeTitle = ChartText("Csv02").toStdString();
+    const QString output = OutputText();
+    layout.PrimaryTitle = (output.isEmpty() ? ChartText("Csv05") : output).toStdString();
+    layout.SecondaryTitle = ChartText(secondaryKey).toStdString();
+    return layout;
 }

@@ -193,6 +193,9 @@ protected:
     virtual void StatusTick() {}
     // The CSV columns: titles and how the two buffers' words are shown.
     virtual RecordingCsvLayout CsvLayout() const = 0;
+    // The titles every window's CSV has: sample, time, the output type's text, and the
+    // secondary column's text under secondaryKey. The scales are left to the window.
+    RecordingCsvLayout CsvTitles(std::string_view secondaryKey) const;
     // The window's name in file names and journals ("Grafico").
     virtual QString RecordingName() const = 0;
     // The shared texts of the chart windows, in the active language.
@@ -234,6 +237,18 @@ private:
     void SetupChartMenu();
     // The window without its bottom bar, as printed (the caller puts the bar back).
     std::unique_ptr<QImage> RenderPrintPicture();
+    // Holds the print picture (taken with the bar hidden) for its lifetime; then the picture
+    // goes and the bar comes back, whatever happened meanwhile.
+    class PictureScope {
+    public:
+        explicit PictureScope(TChartForm& form);
+        ~PictureScope();
+        PictureScope(const PictureScope&) = delete;
+        PictureScope& operator=(const PictureScope&) = delete;
+
+    private:
+        TChartForm& form_;
+    };
     bool WritePng(const QImage& picture, const QString& fileName);
     // The file dialog (or its seam); empty for Cancel.
     QString AskExportFile(const QString& title, const QString& proposed, const QString& filters);

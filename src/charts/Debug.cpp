@@ -24,12 +24,7 @@ TDebugForm::TDebugForm(SensorTables& tables, ChartSources sources, QWidget* main
 }
 
 RecordingCsvLayout TDebugForm::CsvLayout() const {
-    RecordingCsvLayout layout;
-    layout.SampleTitle = ChartText("Csv01").toStdString();
-    layout.TimeTitle = ChartText("Csv02").toStdString();
-    const QString output = OutputText();
-    layout.PrimaryTitle = (output.isEmpty() ? ChartText("Csv05") : output).toStdString();
-    layout.SecondaryTitle = ChartText("Csv04").toStdString();
+    RecordingCsvLayout layout = CsvTitles("Csv04");
     // As the chart shows them: on the output's scale, the diagnostic word as rescaled.
     if (OutputIndex() == 0) {
         layout.Primary = CsvValueScale{1, 2};

@@ -123,12 +123,7 @@ void TGraficoForm::SpeedButton10Click() {
 }
 
 RecordingCsvLayout TGraficoForm::CsvLayout() const {
-    RecordingCsvLayout layout;
-    layout.SampleTitle = ChartText("Csv01").toStdString();
-    layout.TimeTitle = ChartText("Csv02").toStdString();
-    const QString output = OutputText();
-    layout.PrimaryTitle = (output.isEmpty() ? ChartText("Csv05") : output).toStdString();
-    layout.SecondaryTitle = ChartText("Csv03").toStdString();
+    RecordingCsvLayout layout = CsvTitles("Csv03");
     // As the charts show them: velocity in hundredths, a flow as it is, temperature in tenths.
     layout.Primary = OutputIndex() == 0 ? CsvValueScale{1, 2} : CsvValueScale{1, 0};
     layout.Secondary = CsvValueScale{1, 1};

@@ -1,6 +1,7 @@
 // What leaves the chart windows as files: the recording as CSV (read back the way a
 // spreadsheet user's script would, with Python's csv module), the chart as PNG and PDF, from the
 // right-click menu and from the file destination of "Output Options".
+#include "ChartTestWindows.h"
 #include "PdfRender.h"
 #include "charts/Debug.h"
 #include "charts/Grafico.h"
@@ -42,21 +43,15 @@ for r in rows[1:]:
 print(json.dumps(out))
 )";
 
-class ChartExport : public testing::Test {
+class ChartExport : public testing::Test, protected ChartTestWindows {
 protected:
+    ChartExport() : ChartTestWindows(1796977800000) {} // 2026-12-11 08:30:00 UTC
     void SetUp() override {
         Translation().SetLanguage(1);
         ASSERT_TRUE(dir.isValid());
     }
     void TearDown() override { Translation().SetLanguage(1); }
 
-    ChartSources Sources() {
-        ChartSources s;
-        s.OutputIndex = [this] { return outputIndex; };
-        s.OutputText = [this] { return outputText; };
-        s.NowMs = [this] { return nowMs; };
-        return s;
-    }
     QString File(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
 
     // Starts an acquisition and stores n samples, 1.25 s apart.
@@ -88,14 +83,7 @@ protected:
         return QJsonDocument::fromJson(process.readAllStandardOutput()).array();
     }
 
-    QApplication& app = UiApp();
     QTemporaryDir dir;
-    SensorTables tables;
-    int outputIndex = 0;
-    QString outputText = QStringLiteral("Velocità Flusso [mt/sec]");
-    int64_t nowMs = 1796977800000; // 2026-12-11 08:30:00 UTC
-    TGraficoForm grafico{tables, Sources()};
-    TDebugForm debugForm{tables, Sources()};
 };
 
 TEST_F(ChartExport, CsvReadBackGivesTheBuffersInTheirUnitsWithEitherSeparator) {

@@ -2,6 +2,7 @@
 // a drag with the left button pans it, both on every chart of the window and only while no
 // acquisition runs; hovering shows the sample under the pointer. Events go to the plot widget
 // as the toolkit delivers them.
+#include "ChartTestWindows.h"
 #include "charts/Debug.h"
 #include "charts/Grafico.h"
 #include "model/SensorTables.h"
@@ -34,8 +35,9 @@ std::vector<int> AtTheFloorThenOut() {
     return angles;
 }
 
-class ChartMouse : public testing::Test {
+class ChartMouse : public testing::Test, protected ChartTestWindows {
 protected:
+    ChartMouse() : ChartTestWindows(1700000000250) {}
     void SetUp() override {
         Translation().SetLanguage(1);
         for (TChartForm* form : Forms()) {
@@ -46,13 +48,6 @@ protected:
     }
     void TearDown() override { Translation().SetLanguage(1); }
 
-    ChartSources Sources() {
-        ChartSources s;
-        s.OutputIndex = [this] { return outputIndex; };
-        s.OutputText = [this] { return outputText; };
-        s.NowMs = [this] { return nowMs; };
-        return s;
-    }
     std::vector<TChartForm*> Forms() { return {&grafico, &debugForm}; }
     std::vector<TChartView*> Views(TChartForm& form) {
         if (&form == &debugForm)
@@ -143,14 +138,6 @@ protected:
         grafico.SpeedButton3Click();
         debugForm.SpeedButton3Click();
     }
-
-    QApplication& app = UiApp();
-    SensorTables tables;
-    int outputIndex = 0;
-    QString outputText = QStringLiteral("Velocità Flusso [mt/sec]");
-    int64_t nowMs = 1700000000250;
-    TGraficoForm grafico{tables, Sources()};
-    TDebugForm debugForm{tables, Sources()};
 };
 
 TEST_F(ChartMouse, TheWheelZoomsAboutThePointerOnEveryChartOfTheWindow) {

@@ -486,7 +486,10 @@ void TChartView::Apply() {
     layout->setMargins(QMargins(pane.MarginLeft, pane.MarginTop, pane.MarginRight, 0));
     static_cast<CachedText*>(pane.title_)->Set(pane.Title, titleFont);
     QCPAxisRect* rect = plot_->axisRect();
-    rect->setMargins(QMargins(pane.YAxisWidth, AxisRectTopMargin, AxisRectRightMargin, 0));
+    // The bottom margin is the layout's own (room for the X labels): kept, so that the plot's
+    // size stays what the last drawing laid out and the next ticks are worked out for it.
+    rect->setMargins(QMargins(pane.YAxisWidth, AxisRectTopMargin, AxisRectRightMargin,
+                              rect->margins().bottom()));
 
     // X axis.
     QCPAxis* x = plot_->xAxis;

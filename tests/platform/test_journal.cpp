@@ -259,7 +259,7 @@ TEST(RecordingsFolder, FollowsXdgDataHomeWhenAbsoluteElseHome) {
     home.Set("/home/operator");
     data.Set("/srv/data");
     EXPECT_EQ(RecordingsFolder(), fs::path("/srv/data/vextor-config/recordings"));
-    data.Set("relative/data"); // not absolute: ignored, as the XDG specification says
+    data.Set("relative/data"); // not absolute: ignored, as the XDG base directory rules want
     EXPECT_EQ(RecordingsFolder(), fs::path("/home/operator/.local/share/vextor-config/recordings"));
     data.Set(nullptr);
     EXPECT_EQ(RecordingsFolder(), fs::path("/home/operator/.local/share/vextor-config/recordings"));

@@ -218,9 +218,7 @@ QString RecoverRecordings(const std::filesystem::path& folder) {
                                        : static_cast<TChartForm&>(*GraficoForm);
             if (!loaded && window.LoadRecording(*recording)) {
                 loaded = true;
-                const int32_t n = window.SampleCount();
-                const QString elapsed =
-                    QString::asprintf("%d:%02d:%02d", n / 3600, n / 60 % 60, n % 60);
+                const QString elapsed = TChartForm::ElapsedText(window.SampleCount());
                 const QDateTime start =
                     recording->Header.Start.isValid()
                         ? recording->Header.Start.toLocalTime()

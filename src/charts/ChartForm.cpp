@@ -322,12 +322,13 @@ void TChartForm::Replot() {
     for (TChartView* view : views)
         view->EndUpdate();
 
-    const int32_t h = sampleCount_ / 3600;
-    const int32_t m = (sampleCount_ - 3600 * h) / 60;
-    const int32_t s = sampleCount_ - 3600 * h - 60 * m;
-    const QString elapsed = QString::asprintf("%d:%02d:%02d", h, m, s);
+    const QString elapsed = ElapsedText(sampleCount_);
     if (Edit1.text() != elapsed)
         Edit1.setText(elapsed);
+}
+
+QString TChartForm::ElapsedText(int32_t samples) {
+    return QString::asprintf("%d:%02d:%02d", samples / 3600, samples / 60 % 60, samples % 60);
 }
 
 void TChartForm::ZoomView(int32_t step) {
@@ -591,12 +592,16 @@ QString UnitOf(const QString& title) {
 
 } // namespace
 
-void TChartForm::StartJournal() {
-    journal_.reset(); // the last one is finished, or is left for the next start to offer
-    journalOpen_ = false;
+void TChartForm::DropJournal() {
+    FinishJournal();
+    journal_.reset(); // finished, or left unfinished for the next start to offer
     journalWarned_ = false;
     LabelRec.hide();
     Edit1.setToolTip(QString());
+}
+
+void TChartForm::StartJournal() {
+    DropJournal();
     if (!sources_.RecordingsFolder)
         return;
     const std::filesystem::path folder = sources_.RecordingsFolder();
@@ -638,11 +643,7 @@ void TChartForm::ShowJournalProblem() {
 bool TChartForm::LoadRecording(const Recording& recording) {
     if (acquiring_)
         return false;
-    FinishJournal();
-    journal_.reset();
-    journalWarned_ = false;
-    LabelRec.hide();
-    Edit1.setToolTip(QString());
+    DropJournal();
     const auto count =
         static_cast<int32_t>(std::min<size_t>(recording.Samples.size(), size_t{Capacity}));
     for (int32_t i = 0; i < count; ++i) {

@@ -83,6 +83,9 @@ public:
     // The picture taken for the print under way; nullptr outside one.
     const QImage* PrintImage() const noexcept { return printImage_.get(); }
 
+    // Samples as the elapsed-time box shows them: "1:02:05".
+    static QString ElapsedText(int32_t samples);
+
     // ---- Handlers ----
     void FormShow();    // top chart height, then Replot
     void Timer1Timer(); // status strip (runs from creation, also while hidden)
@@ -256,6 +259,8 @@ private:
     void StartJournal();
     void FinishJournal();
     void ShowJournalProblem();
+    // Lets go of the journal (finished when still open) and of any problem shown for it.
+    void DropJournal();
 
     std::vector<int32_t> primarySamples_;   // PrimarySamples
     std::vector<int32_t> secondarySamples_; // SecondarySamples

@@ -288,6 +288,12 @@ bool TThread::Synchronize(FunctionRef op) {
     return ran;
 }
 
+bool TThread::HandOffWaiting() const {
+    auto& q = HandOffQueue::Get();
+    std::lock_guard lock(q.mutex);
+    return handOffState_ == HandOffState::Queued;
+}
+
 bool TThread::HandOffEmpty() {
     auto nothing = [] {};
     return Synchronize(nothing);

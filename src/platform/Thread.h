@@ -53,6 +53,8 @@ public:
     // every worker while it waits.
     void WaitFor();
     bool Finished() const noexcept { return finished_.load(std::memory_order_acquire); }
+    // True while a hand-off of this thread waits in the queue and has not started (tests).
+    bool HandOffWaiting() const;
 
     // Must be called once on the UI thread (the thread that runs the Qt event loop) before a
     // worker hands anything off. Start() calls it too when it runs on the UI thread.

@@ -6,8 +6,11 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -67,16 +70,23 @@ TEST_F(ThreadTest, TerminateReleasesAHandOffThatNobodyServes) {
     w.Start();
     // The UI thread does not turn the event loop: the first hand-off stays queued until the
     // terminate request releases it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!w.HandOffWaiting() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(w.HandOffWaiting()) << "the worker never reached its hand-off";
     w.Terminate();
-    std::atomic<bool> done{false};
-    std::thread joiner([&] {
-        w.WaitFor(); // off the UI thread: serves nothing, must still return
-        done = true;
-    });
-    joiner.join();
-    EXPECT_TRUE(done);
+    // Joined off the UI thread, which serves nothing: it must still return.
+    std::future<void> joined = std::async(std::launch::async, [&] { w.WaitFor(); });
+    const bool returned = joined.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!returned) {
+        TThread::ServeHandOffs(); // frees the worker so that the test can end
+        joined.wait();
+    }
+    EXPECT_TRUE(returned) << "the terminate request did not release the hand-off";
+    EXPECT_EQ(w.released, 1);
     EXPECT_FALSE(ranOp);
     EXPECT_EQ(w.ran, 0);
+    EXPECT_TRUE(w.Finished());
 }
 
 TEST_F(ThreadTest, WaitForOnTheUiThreadKeepsServingHandOffs) {

@@ -2,6 +2,7 @@
 #include "SensorSim.h"
 
 #include "link/SensorFrame.h"
+#include "support/Capabilities.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,9 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -321,17 +320,6 @@ TEST_F(SensorSimTest, SendsSampleFramesWhenEnabled) {
     EXPECT_LT(words[1], 250);
 }
 
-// Drops CAP_SYS_ADMIN from the calling thread only, so that the exclusive mode of a terminal
-// applies to it even when the tests run as root.
-bool DropSysAdminInThisThread() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    data[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
 TEST_F(SensorSimTest, SurvivesThePortBeingClosedAndReopened) {
     EXPECT_EQ(Exchange(Request(0x80), 6), Ack(0x80));
     // A write cut short: left in the sensor it would swallow the next request.
@@ -345,7 +333,7 @@ TEST_F(SensorSimTest, SurvivesThePortBeingClosedAndReopened) {
         bool reopened = false;
         Bytes reply;
         std::thread([&] {
-            ASSERT_TRUE(DropSysAdminInThisThread());
+            ASSERT_TRUE(DropCapabilityInThisThread(CAP_SYS_ADMIN));
             Client again(sim.SlavePath());
             reopened = again.Ok();
             if (!reopened)

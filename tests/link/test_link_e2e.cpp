@@ -28,6 +28,7 @@ protected:
         comm.SetDeviceName(sim.SlavePath());
         comm.SetBaudRate(br38400);
         comm.OnRxChar = [this](TThreadComm*, uint32_t count) {
+            ++deliveries;
             ReceiveWaitingBytes(tables, poller.get(), count);
         };
         comm.Open();
@@ -54,6 +55,7 @@ protected:
     TComm comm;
     SensorTables tables;
     std::unique_ptr<TComThread> poller;
+    int deliveries = 0; // receive events handed to the UI thread
 };
 
 TEST_F(LinkTest, ComesUpWithSetupAndInfoThenPollsMeasurements) {
@@ -167,9 +169,10 @@ TEST_P(LinkFaults, EndAsTheLinkRulesSay) {
         EXPECT_EQ(tables.LinkActive, 0);
         EXPECT_EQ(poller->LinkCounters.Timeouts, 1);
         EXPECT_FALSE(comm.Enabled()) << "the poller closes the port on a loss";
-        const int sent = poller->LinkCounters.FramesSent;
+        const int32_t sent = poller->LinkCounters.FramesSent.Get();
         // Nothing more goes out once the link is down (wait a full reply time to see it).
-        ASSERT_FALSE(SpinUntil([&] { return poller->LinkCounters.FramesSent != sent; }, 2500));
+        ASSERT_FALSE(
+            SpinUntil([&] { return poller->LinkCounters.FramesSent.Get() != sent; }, 2500));
     }
 }
 
@@ -199,8 +202,20 @@ TEST_F(LinkTest, UnpluggedSensorEndsTheLinkWithoutSpinning) {
     ASSERT_TRUE(SpinUntil([&] { return poller->LinkCounters.LinksLost == 1; }, 20000));
     EXPECT_EQ(tables.LinkActive, 0);
     EXPECT_FALSE(comm.Enabled());
-    // The UI thread keeps turning: nothing is delivered any more, nothing crashes.
-    SpinUntil([] { return false; }, 300);
+    // The UI thread keeps turning for longer than two poll cycles: nothing is sent, nothing is
+    // delivered, the loss is counted once and the poller lives on, waiting for a new link.
+    const int32_t sent = poller->LinkCounters.FramesSent.Get();
+    const int delivered = deliveries;
+    EXPECT_FALSE(SpinUntil(
+        [&] {
+            return poller->LinkCounters.FramesSent.Get() != sent || deliveries != delivered ||
+                   poller->LinkCounters.LinksLost != 1 || tables.LinkActive != 0;
+        },
+        2 * (TComThread::IdlePollMs + TComThread::PauseMs) + 200));
+    EXPECT_EQ(poller->LinkCounters.FramesSent.Get(), sent);
+    EXPECT_EQ(deliveries, delivered);
+    EXPECT_EQ(poller->LinkCounters.LinksLost, 1);
+    EXPECT_FALSE(poller->Finished());
 }
 
 // Collects the messages of the link's log while it lives, with the log switched on as

@@ -14,6 +14,15 @@ Bytes Encode(uint8_t command, const SensorTables& tables) {
     return Bytes(out.begin(), out.begin() + n);
 }
 
+// The checksum as the frame table gives it: 0 XOR every byte from the length byte (index 1) up to
+// the last one before the checksum (index L-3). Written out here, not taken from the code.
+uint8_t XorOfBytes1ToLMinus3(const Bytes& f) {
+    uint8_t x = 0;
+    for (size_t i = 1; i + 2 < f.size(); ++i)
+        x = static_cast<uint8_t>(x ^ f[i]);
+    return x;
+}
+
 // A 38-byte reply for a command with the given payload words and a correct checksum.
 Bytes Reply(uint8_t command, std::initializer_list<std::pair<int, uint16_t>> words) {
     Bytes f(38, 0);
@@ -25,7 +34,7 @@ Bytes Reply(uint8_t command, std::initializer_list<std::pair<int, uint16_t>> wor
         f[4 + 2 * k] = static_cast<uint8_t>(w & 0xFF);
         f[5 + 2 * k] = static_cast<uint8_t>(w >> 8);
     }
-    f[36] = SensorFrame::Checksum(f.data(), 38);
+    f[36] = XorOfBytes1ToLMinus3(f);
     f[37] = 0x03;
     return f;
 }
@@ -119,10 +128,33 @@ TEST(SensorFrameCheck, OnlyTheChecksumCounts) {
     f[1] = 0x99;  // wrong length byte ...
     f[2] = 0x07;  // ... wrong address ...
     f[37] = 0x55; // ... and wrong end byte, checksum repaired over the changed bytes
-    f[36] = SensorFrame::Checksum(f.data(), 38);
+    f[36] = XorOfBytes1ToLMinus3(f);
+    EXPECT_EQ(SensorFrame::Checksum(f.data(), 38), f[36]);
     EXPECT_TRUE(SensorFrame::ChecksumOk(f.data(), 38));
     f[20] ^= 0x01;
     EXPECT_FALSE(SensorFrame::ChecksumOk(f.data(), 38));
+}
+
+// Which bytes the checksum covers: every byte from 1 to L-3 changes it, the start byte, the
+// checksum byte and the end byte do not; a frame whose stored checksum is one bit off fails.
+TEST(SensorFrameCheck, TheChecksumCoversBytes1ToLMinus3) {
+    for (const size_t length : {size_t{6}, size_t{38}}) {
+        SCOPED_TRACE(length);
+        Bytes f(length, 0);
+        for (size_t i = 0; i < length; ++i)
+            f[i] = static_cast<uint8_t>(0x5A + 17 * i);
+        f[length - 2] = XorOfBytes1ToLMinus3(f);
+        EXPECT_EQ(SensorFrame::Checksum(f.data(), static_cast<int>(length)), f[length - 2]);
+        EXPECT_TRUE(SensorFrame::ChecksumOk(f.data(), static_cast<int>(length)));
+        for (size_t i = 0; i < length; ++i) {
+            Bytes g = f;
+            g[i] ^= 0x40;
+            const bool covered = i >= 1 && i <= length - 3;
+            EXPECT_EQ(SensorFrame::ChecksumOk(g.data(), static_cast<int>(length)),
+                      !covered && i != length - 2)
+                << "byte " << i;
+        }
+    }
 }
 
 TEST(SensorFrameDecode, ReadSetupWidensWords0And1Signed) {

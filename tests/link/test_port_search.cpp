@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -38,10 +39,14 @@ protected:
         comm.Close();
     }
 
-    // Settings with the saved port and COMn mapped to the given devices; every other COMn maps
-    // to a device that does not exist.
-    void WriteSettings(const std::string& saved, const std::map<int, std::string>& ports) {
-        std::string text = "[Vextor]\r\nPortComm=" + saved + "\r\n[Ports]\r\n";
+    // Settings with the saved port (none: no PortComm key) and COMn mapped to the given devices;
+    // every other COMn maps to a device that does not exist.
+    void WriteSettings(const std::optional<std::string>& saved,
+                       const std::map<int, std::string>& ports) {
+        std::string text = "[Vextor]\r\n";
+        if (saved)
+            text += "PortComm=" + *saved + "\r\n";
+        text += "[Ports]\r\n";
         for (int n = 1; n <= 10; ++n) {
             auto it = ports.find(n);
             text += "COM" + std::to_string(n) + "=" +
@@ -121,9 +126,12 @@ TEST_F(PortSearchTest, ASilentPortIsClosedAfterTheProbeWaitAndTheSearchGoesOn) {
 }
 
 TEST_F(PortSearchTest, NoSensorAnywhereEndsOffLineAfterElevenAttempts) {
-    std::ofstream(settings, std::ios::binary) << ""; // no PortComm: "COM1"
-    WriteSettings("COM1", {});
-    EXPECT_EQ(RunSearch().size(), 11u);
+    WriteSettings(std::nullopt, {}); // no PortComm: "COM1" first
+    const auto tried = RunSearch();
+    ASSERT_EQ(tried.size(), 11u);
+    EXPECT_EQ(tried[0], "COM1");
+    EXPECT_EQ(tried[1], "COM1");
+    EXPECT_EQ(tried[10], "COM10");
     EXPECT_EQ(search->SearchStep, 0);
     EXPECT_EQ(progress.back(), 10);
     EXPECT_EQ(tables.LinkActive, 0);
@@ -170,16 +178,43 @@ TEST_F(PortSearchTest, ANewSearchWhileThePortIsStillOpenStartsFromAClosedPort) {
     EXPECT_EQ(tables.LinkActive, 1);
 }
 
+// Shutdown while the poller polls, after it lost the link (it lives on, the port is closed) and
+// after a search that found nothing (there is no poller): each ends with no poller, and a port
+// that is still open is closed only after the poller has gone.
 TEST_F(PortSearchTest, ShutdownStopsThePollerBeforeThePortClosesConnectedOrNot) {
-    auto sim = Sim();
-    WriteSettings(sim->SlavePath(), {});
-    RunSearch();
-    ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x50) >= 1; }, 10000));
-    search->StopPoller(); // while the poller is polling and handing off
-    EXPECT_EQ(search->ComThread(), nullptr);
-    EXPECT_TRUE(comm.Enabled()) << "the poller is gone before the port is closed";
-    comm.Close();
-    EXPECT_FALSE(comm.Enabled());
+    enum class At { Polling, LinkLost, NeverConnected };
+    for (const At at : {At::Polling, At::LinkLost, At::NeverConnected}) {
+        SCOPED_TRACE(static_cast<int>(at));
+        auto sim = Sim();
+        WriteSettings(at == At::NeverConnected ? std::nullopt : std::optional(sim->SlavePath()),
+                      {});
+        RunSearch();
+        if (at == At::NeverConnected) {
+            ASSERT_EQ(search->ComThread(), nullptr);
+            ASSERT_EQ(tables.LinkActive, 0);
+        } else {
+            ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x50) >= 1; }, 10000));
+        }
+        if (at == At::LinkLost) {
+            SimFaults f;
+            f.Silent = true;
+            sim->SetFaults(f);
+            ASSERT_TRUE(
+                SpinUntil([&] { return search->ComThread()->LinkCounters.LinksLost == 1; }, 10000));
+            ASSERT_FALSE(comm.Enabled());
+            ASSERT_NE(search->ComThread(), nullptr);
+        }
+        search->StopPoller(); // polling and handing off, waiting for a link, or nothing at all
+        EXPECT_EQ(search->ComThread(), nullptr);
+        EXPECT_EQ(comm.Enabled(), at == At::Polling)
+            << "the poller is gone before the port is closed";
+        comm.Close();
+        EXPECT_FALSE(comm.Enabled());
+        const uint64_t requests = sim->Counters().Requests[0x50];
+        EXPECT_FALSE(SpinUntil([&] { return sim->Counters().Requests[0x50] != requests; },
+                               2 * TComThread::IdlePollMs))
+            << "nothing polls after the shutdown";
+    }
 }
 
 } // namespace

@@ -93,6 +93,8 @@ public:
     // The windows re-captioned at a switch. TForm registers and unregisters itself.
     void Register(TForm* form);
     void Unregister(TForm* form);
+    // How many windows are registered now (tests).
+    size_t RegisteredWindows() const noexcept { return forms_.size(); }
 
 signals:
     void LanguageChanged(int language);

@@ -139,9 +139,13 @@ TEST_F(ChartView, UnitsThatFitAreUsedAsGivenOthersAreThinnedToMultiples) {
     EXPECT_LE(60000 / yStep, 320 / 18.0) << yStep;
     EXPECT_GE(60000 / yStep, 3.0) << yStep;
     EXPECT_LE(60000 / view.YGridStep(), 320 / 9.0);
-    if (view.YMinorGridStep() > 0) {
-        EXPECT_TRUE(IsMultiple(view.YMinorGridStep(), 1.0));
-    }
+    // Minor lines in between, on the minor unit, dividing the grid step, legibly apart.
+    const double minor = view.YMinorGridStep();
+    EXPECT_GT(minor, 0.0);
+    EXPECT_TRUE(IsMultiple(minor, 1.0)) << minor;
+    EXPECT_TRUE(IsMultiple(view.YGridStep(), minor)) << view.YGridStep() << " / " << minor;
+    EXPECT_LT(minor, view.YGridStep());
+    EXPECT_LE(60000 / minor, 320 / 5.0) << minor;
 }
 
 TEST_F(ChartView, MarkersAreLeftOutWherePointsAreDenserThanPixels) {

@@ -80,14 +80,55 @@ TEST_F(MainWindowLink, AWheelOverAnUnfocusedChoiceBoxWritesNothing) {
     // With the focus the wheel picks the next output type, and it goes to the sensor.
     f.activateWindow();
     f.ComboBox1.setFocus();
-    if (!f.ComboBox1.hasFocus())
-        GTEST_SKIP() << "no focus on this platform";
+    ASSERT_TRUE(f.ComboBox1.hasFocus());
     const uint64_t writes = sim->RequestCount(0x20);
     const int index = f.ComboBox1.currentIndex();
     wheel(f.ComboBox1, index < 3 ? 1 : -1);
     EXPECT_NE(f.ComboBox1.currentIndex(), index);
     ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x20) > writes; }, 10000));
     EXPECT_EQ(sim->WorkingParams()[4], f.ComboBox1.currentIndex());
+}
+
+// The saved port is silent and only COM3 answers: the real probe timer ends each silent wait,
+// the port strip names the ports in the order tried, the bar counts them, COM3 is saved.
+TEST_F(MainWindowLink, ASilentSavedPortThenTheListUntilCom3Answers) {
+    SensorSimulator::Options silentOptions;
+    silentOptions.LinkPath = (Folder() / "silent").string();
+    silentOptions.Faults.Silent = true;
+    SensorSimulator silent(silentOptions);
+    std::string settings = "[Vextor]\r\nPortComm=COM2\r\n[Ports]\r\n";
+    for (int n = 1; n <= 10; ++n) {
+        const std::string device = n == 2   ? silentOptions.LinkPath
+                                   : n == 3 ? link
+                                            : (Folder() / "none").string();
+        settings += "COM" + std::to_string(n) + "=" + device + "\r\n";
+    }
+    WriteSettings(settings);
+    TMainForm& f = *form;
+    f.FormShow();
+    QStringList shown; // Label3 while the search runs, each change once
+    std::vector<int> positions;
+    const bool linked = SpinUntil(
+        [&] {
+            if (f.Search.SearchStep != 0 || f.Tables.LinkActive == 1) {
+                if (shown.isEmpty() || shown.back() != f.Label3.text())
+                    shown.push_back(f.Label3.text());
+                const int position = f.ProgressBarCOM.Position();
+                if (positions.empty() || positions.back() != position)
+                    positions.push_back(position);
+            }
+            return f.Tables.LinkActive == 1;
+        },
+        30000);
+    ASSERT_TRUE(linked) << shown.join(", ").toStdString();
+    shown.removeAll(QStringLiteral("----"));  // before the first step
+    shown.removeAll(QStringLiteral("-----")); // the caption before the first tick
+    EXPECT_EQ(shown, QStringList({"COM2", "COM1", "COM2", "COM3"}));
+    EXPECT_EQ(positions, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_NE(ReadSettings().find("PortComm=COM3\r\n"), std::string::npos) << ReadSettings();
+    EXPECT_EQ(silent.Counters().Requests[0x10], 2u) << "one probe on each visit of COM2";
+    ASSERT_TRUE(SpinUntil([&] { return ShowsLiveData(); }, 30000));
+    EXPECT_EQ(f.Label3.text(), "COM3");
 }
 
 TEST_F(MainWindowLink, ALostLinkStaysDownUntilConnetti) {

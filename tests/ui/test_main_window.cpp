@@ -194,6 +194,17 @@ TEST_F(MainWindowLayout, CreatedControlsArePlacedParentedAndColoured) {
     const std::array<QWidget*, 16> paramParents{
         client,    client,    client,    client,    &f.Panel4,  &f.Panel4,  &f.Panel4, &f.Panel6,
         &f.Panel6, &f.Panel8, &f.Panel8, &f.Panel6, &f.Panel10, &f.Panel10, client,    client};
+    // The designed places (left, top inside the parent) of the labels, by slot.
+    const std::array<QPoint, 16> paramPlaces{
+        QPoint(10, 30),  QPoint(10, 100),  QPoint(10, 170),  QPoint(850, 590),
+        QPoint(10, 30),  QPoint(10, 100),  QPoint(10, 150),  QPoint(10, 80),
+        QPoint(10, 130), QPoint(10, 30),   QPoint(10, 80),   QPoint(10, 180),
+        QPoint(220, 80), QPoint(220, 130), QPoint(200, 130), QPoint(200, 395)};
+    const std::array<QPoint, 16> statusPlaces{
+        QPoint(10, 30),   QPoint(10, 30),  QPoint(10, 100), QPoint(10, 240),
+        QPoint(10, 30),   QPoint(10, 365), QPoint(10, 240), QPoint(220, 80),
+        QPoint(220, 80),  QPoint(10, 80),  QPoint(10, 80),  QPoint(220, 365),
+        QPoint(220, 130), QPoint(10, 290), QPoint(10, 340), QPoint(850, 590)};
     const std::array<int, 16> paramLabelPx{0,  0,  0,  0,  24, 14, 14, 14,
                                            14, 14, 14, 14, 14, 14, 0,  0};
     const std::array<QWidget*, 16> statusParents{
@@ -210,8 +221,7 @@ TEST_F(MainWindowLayout, CreatedControlsArePlacedParentedAndColoured) {
         const QLineEdit& box = *f.ParamBoxes[i];
         EXPECT_EQ(label.parentWidget(), paramParents[i]);
         EXPECT_EQ(box.parentWidget(), paramParents[i]);
-        EXPECT_EQ(label.pos(),
-                  QPoint(TMainForm::ParamPlaces[i].Left, TMainForm::ParamPlaces[i].Top));
+        EXPECT_EQ(label.pos(), paramPlaces[i]);
         EXPECT_EQ(box.pos(), label.pos() + QPoint(0, paramLabelPx[i] == 14 ? 15 : 25));
         if (paramLabelPx[i] > 0) {
             EXPECT_TRUE(CellIs(label, paramLabelPx[i]));
@@ -254,8 +264,7 @@ TEST_F(MainWindowLayout, CreatedControlsArePlacedParentedAndColoured) {
         const QLineEdit& box = *f.StatusBoxes[i];
         EXPECT_EQ(label.parentWidget(), statusParents[i]);
         EXPECT_EQ(box.parentWidget(), statusParents[i]);
-        EXPECT_EQ(label.pos(),
-                  QPoint(TMainForm::StatusPlaces[i].Left, TMainForm::StatusPlaces[i].Top));
+        EXPECT_EQ(label.pos(), statusPlaces[i]);
         EXPECT_EQ(box.pos(), label.pos() + QPoint(0, statusLabelPx[i] == 14 ? 15 : 25));
         EXPECT_TRUE(box.isReadOnly());
         if (statusLabelPx[i] > 0) {

@@ -329,7 +329,8 @@ protected:
         CreateWindows();
         ASSERT_NE(KeyBoardForm, nullptr);
         ASSERT_NE(KeyBoardAlphaForm, nullptr);
-        MainForm->TimerConnect.stop();
+        if (!sensor)
+            MainForm->TimerConnect.stop(); // nothing to search for: no port is probed
         MainForm->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
     }

@@ -281,7 +281,7 @@ protected:
     }
 
     // Shows the window, finds the sensor and waits until its parameters are on screen.
-    bool Connect() {
+    testing::AssertionResult Connect() {
         form->FormShow();
         return WaitForSensorParameters(*form);
     }
@@ -599,7 +599,6 @@ TEST_F(StoreLink, ChiudiWithYesEndsTheApplicationCleanlyWithTheLinkUp) {
     // The window as the program makes it: its own exit question and end of the loop.
     form.reset();
     form = std::make_unique<TMainForm>();
-    form->TimerConnect.stop();
     TMainForm& f = *form;
     f.show();
     ASSERT_TRUE(Connect());

@@ -422,43 +422,59 @@ TEST_F(StoreLink, AStoreWithoutAFreshReadBackIsAWritingMistake) {
 }
 
 // "Memorizza dati" right after "Leggi parametri": the 0x10 reply is still on its way when the
-// user clicks. The typed values must reach the EEPROM, or the strip must say the store failed;
-// never "Scrittura OK" with values the user did not type. Two reply delays put the 0x10 reply
-// before and after the point where the verdict's read-back can come.
+// user clicks. It must not replace the typed values: they are what the write carries and what
+// reaches the EEPROM. The sensor keeps the read reply back until the click has been made, and
+// then the read-back (0x11) reply either before the verdict or until after it: one verdict for
+// each order.
+struct ReadRaceCase {
+    const char* what;
+    bool readBackAfterVerdict;
+    const char* verdict;
+};
+
 TEST_F(StoreLink, AReadReplyOnItsWayAtTheClickDoesNotReplaceTheTypedValues) {
     const ScopedRegionalOverride point('.');
     TMainForm& f = *form;
     ASSERT_TRUE(Connect());
     Block expected = SensorSimulator::DefaultParams();
-    for (const int delayMs : {600, 1500}) {
-        SimFaults slowRead;
-        slowRead.ReplyDelayMs = delayMs;
-        slowRead.OnlyCommands = {0x10};
-        sim->SetFaults(slowRead);
-        const std::string full = std::to_string(4000 + delayMs);
-        TypeInto(*f.ParamBoxes[6], full);
+    uint16_t full = 4000;
+    for (const ReadRaceCase& c : {
+             ReadRaceCase{"read-back before the verdict", false, "Scrittura OK"},
+             ReadRaceCase{"read-back after the verdict", true, "Errore di scrittura"},
+         }) {
+        SCOPED_TRACE(c.what);
+        full = static_cast<uint16_t>(full + 500);
+        const std::string typed = std::to_string(full);
+        SimFaults held;
+        held.HoldReplies = true;
+        held.OnlyCommands = {0x10, 0x11};
+        sim->SetFaults(held);
+        TypeInto(*f.ParamBoxes[6], typed);
         ASSERT_TRUE(SpinUntil([&] { return f.SpeedButton8.isEnabled(); }, 5000));
-        const uint64_t reads = sim->RequestCount(0x10);
         f.SpeedButton2.click(); // "Leggi parametri"
-        ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x10) > reads; }, 10000));
-        const int replies = f.Search.ComThread()->LinkCounters.RepliesGood;
-        f.SpeedButton8.click();
-        ASSERT_TRUE(f.TimerMem.isActive()) << delayMs;
-        ASSERT_EQ(f.Search.ComThread()->LinkCounters.RepliesGood, replies)
-            << "the read reply came before the click";
+        ASSERT_TRUE(SpinUntil([&] { return sim->Counters().RepliesHeld == 1; }, 10000));
+        f.SpeedButton8.click(); // "Memorizza dati", the read reply not yet on the line
+        ASSERT_TRUE(f.TimerMem.isActive());
+
+        // The read reply reaches the window now, before the write goes out.
+        SimFaults readBackHeld = held;
+        readBackHeld.OnlyCommands = {0x11};
+        sim->SetFaults(c.readBackAfterVerdict ? readBackHeld : SimFaults{});
+        if (c.readBackAfterVerdict) {
+            ASSERT_TRUE(SpinUntil([&] { return sim->Counters().RepliesHeld == 1; }, 10000));
+        }
         ASSERT_TRUE(WaitForVerdict());
-        expected[6] = static_cast<uint16_t>(4000 + delayMs);
-        const QString verdict = f.StaticText1.text();
-        if (verdict == "Scrittura OK")
-            EXPECT_EQ(sim->EepromParams(), expected) << "reported stored, delay " << delayMs;
-        else
-            EXPECT_EQ(verdict, "Errore di scrittura") << delayMs;
-        // Either way the typed values are what the sensor gets.
-        EXPECT_TRUE(SpinUntil([&] { return sim->EepromParams() == expected; }, 10000))
-            << "typed values lost, delay " << delayMs << ", EEPROM full scale "
-            << sim->EepromParams()[6];
-        EXPECT_EQ(f.ParamBoxes[6]->text(), QString::fromStdString(full));
-        sim->SetFaults({});
+        expected[6] = full;
+        EXPECT_EQ(f.StaticText1.text(), c.verdict);
+        EXPECT_EQ(sim->EepromParams(), expected)
+            << "typed values lost, EEPROM full scale " << sim->EepromParams()[6];
+        EXPECT_EQ(f.ParamBoxes[6]->text(), QString::fromStdString(typed));
+        if (c.readBackAfterVerdict) {
+            // The late read-back agrees with the store, and the link is still up for it.
+            sim->SetFaults({});
+            EXPECT_TRUE(SpinUntil([&] { return f.Tables.SetupWords[16 + 6] == full; }, 10000));
+        }
+        EXPECT_EQ(f.Tables.LinkActive, 1);
         ASSERT_TRUE(SpinUntil([&] { return !f.TimerMem1.isActive(); }, 10000));
     }
 }

@@ -6,6 +6,7 @@
 #include "app/Application.h"
 #include "platform/Exception.h"
 #include "platform/Regional.h"
+#include "runtime/Translation.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -477,6 +478,66 @@ TEST_F(StoreLink, AReadReplyOnItsWayAtTheClickDoesNotReplaceTheTypedValues) {
         EXPECT_EQ(f.Tables.LinkActive, 1);
         ASSERT_TRUE(SpinUntil([&] { return !f.TimerMem1.isActive(); }, 10000));
     }
+}
+
+// The verdict looks at all sixteen slots of the read-back, signed where the slot is signed, and
+// is worded in the active language. For a difference in one slot alone the store is lost and
+// the sensor's EEPROM holds the stored values but for that slot, so the read-back shows it.
+struct VerdictCase {
+    const char* what;
+    int language;      // 1 Italian, 2 English
+    int differingSlot; // -1: the read-back agrees
+    const char* verdict;
+    QColor colour;
+};
+
+TEST_F(StoreLink, TheVerdictComparesEverySlotAndSpeaksTheActiveLanguage) {
+    const ScopedRegionalOverride point('.');
+    TMainForm& f = *form;
+    Block sensor = SensorSimulator::DefaultParams();
+    sensor[0] = 0xFC18; // -1000 in the signed slot 0
+    sensor[15] = 1200;
+    SetSensorParams(sensor);
+    ASSERT_TRUE(Connect());
+    ASSERT_EQ(f.Tables.SetupWords[0], -1000);
+    uint16_t full = 2000;
+    for (const VerdictCase& c : {
+             VerdictCase{"agreeing, a negative slot 0", 1, -1, "Scrittura OK", VextorColors::Lime},
+             VerdictCase{"agreeing, in English", 2, -1, "Write OK", VextorColors::Lime},
+             VerdictCase{"slot 0 alone differs", 1, 0, "Errore di scrittura", VextorColors::Red},
+             VerdictCase{"slot 0 alone differs, in English", 2, 0, "Writing mistake",
+                         VextorColors::Red},
+             VerdictCase{"slot 15 alone differs", 1, 15, "Errore di scrittura", VextorColors::Red},
+             VerdictCase{"slot 15 alone differs, in English", 2, 15, "Writing mistake",
+                         VextorColors::Red},
+         }) {
+        SCOPED_TRACE(c.what);
+        Translation().SetLanguage(c.language);
+        full = static_cast<uint16_t>(full + 100);
+        Block stored = sim->WorkingParams();
+        stored[6] = full;
+        SimFaults faults;
+        if (c.differingSlot >= 0) {
+            Block eeprom = stored;
+            const auto slot = static_cast<size_t>(c.differingSlot);
+            eeprom[slot] = static_cast<uint16_t>(eeprom[slot] + 1); // -999 in slot 0
+            sim->SetEepromParams(eeprom);
+            faults.StoreLost = true;
+        }
+        sim->SetFaults(faults);
+        TypeInto(*f.ParamBoxes[6], std::to_string(full));
+        ASSERT_TRUE(ClickStore());
+        ASSERT_TRUE(WaitForVerdict());
+        EXPECT_EQ(sim->WorkingParams(), stored);
+        EXPECT_EQ(f.StaticText1.text(), c.verdict);
+        EXPECT_EQ(f.StaticText1.palette().color(QPalette::Window), c.colour);
+        if (c.differingSlot < 0) {
+            EXPECT_EQ(sim->EepromParams(), stored);
+            EXPECT_EQ(f.Tables.SetupWords[16], -1000);
+        }
+    }
+    sim->SetFaults({});
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(StoreLink, InvalidValuesInHiddenBoxesDoNotBlockTheStore) {

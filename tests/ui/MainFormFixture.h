@@ -35,7 +35,8 @@ protected:
     std::unique_ptr<TMainForm> MakeForm() {
         auto f = std::make_unique<TMainForm>();
         connectTimerWasRunning = f->TimerConnect.isActive();
-        f->TimerConnect.stop(); // without a sensor the tests drive the port search themselves
+        if (driveSearchByHand)
+            f->TimerConnect.stop();
         f->AskExit = [this](const QString& text) {
             questions.push_back(text);
             return exitAnswer;
@@ -56,6 +57,9 @@ protected:
         return text.str();
     }
 
+    // Without a sensor the tests drive the port search themselves; with one the connection timer
+    // runs as the window started it.
+    bool driveSearchByHand = true;
     QTemporaryDir folder;
     std::unique_ptr<TMainForm> form;
     bool connectTimerWasRunning = false;
@@ -96,6 +100,7 @@ inline testing::AssertionResult WaitForSensorParameters(TMainForm& f) {
 // ticks once the window is shown. The window (poller, port) goes before the sensor.
 class MainFormWithSensorTest : public MainFormTest {
 protected:
+    MainFormWithSensorTest() { driveSearchByHand = false; }
     void SetUp() override {
         MainFormTest::SetUp();
         link = (Folder() / "sensor").string();
@@ -103,7 +108,6 @@ protected:
         options.LinkPath = link;
         sim = std::make_unique<SensorSimulator>(options);
         WriteSettings("[Vextor]\r\nPortComm=" + link + "\r\n");
-        form->TimerConnect.start();
     }
     void TearDown() override {
         MainFormTest::TearDown();

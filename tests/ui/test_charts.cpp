@@ -312,7 +312,7 @@ TEST_F(ChartWindows, TheCurvesFollowTheOutputTypeAndTheFullScaleAtEveryReplot) {
     const auto expectFloorAtZero = [&] {
         for (TChartView* view : {&grafico.AdvGDIPChartView1, &grafico.AdvGDIPChartView2,
                                  &debugForm.AdvGDIPChartView1}) {
-            SCOPED_TRACE(view->objectName().toStdString());
+            SCOPED_TRACE((view->window()->objectName() + '.' + view->objectName()).toStdString());
             for (int i = 0; i < view->Panes[0].Series.Count(); ++i)
                 EXPECT_EQ(view->Panes[0].Series[i].Minimum, 0) << "series " << i;
             EXPECT_EQ(view->DrawnBottom(), 0);

@@ -1,8 +1,6 @@
 // The entry point: the application object, the windows, the message loop.
 #include "app/Application.h"
-#include "app/Main.h"
 #include "app/Windows.h"
-#include "platform/RecordingJournal.h"
 #include "platform/Thread.h"
 #include "runtime/ErrorGuard.h"
 #include "runtime/Form.h"
@@ -25,10 +23,7 @@ int main(int argc, char** argv) {
             QApplication::setFont(QFont(FontFamily(QStringLiteral("Tahoma"))));
         int result = 0;
         try {
-            CreateWindows();
-            MainForm->show(); // FormShow
-            // A recording the last run left unfinished comes back in its window.
-            RecoverRecordings(RecordingsFolder());
+            StartApplication();
             app.exec();
         } catch (...) {
             app.ShowException(ExceptionMessage(std::current_exception()));

@@ -237,3 +237,10 @@ QString RecoverRecordings(const std::filesystem::path& folder) {
         MainForm->ShowNotice(notice, VextorColors::Yellow);
     return notice;
 }
+
+void StartApplication() {
+    CreateWindows();
+    MainForm->show(); // FormShow
+    // A recording the last run left unfinished comes back in its window.
+    RecoverRecordings(RecordingsFolder());
+}

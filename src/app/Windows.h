@@ -40,3 +40,7 @@ void DestroyWindows();
 // keeps the newest recordings within their limits, and says in the main window's message strip
 // what was recovered. Returns that message (empty: nothing recovered). After CreateWindows.
 QString RecoverRecordings(const std::filesystem::path& folder);
+// The start of the program: creates the windows, shows the main window (its first showing reads
+// the settings and starts the port search) and brings back the recordings the last run left
+// unfinished in the recordings folder. main() runs it before the message loop.
+void StartApplication();

@@ -35,7 +35,8 @@ protected:
     std::unique_ptr<TMainForm> MakeForm() {
         auto f = std::make_unique<TMainForm>();
         connectTimerWasRunning = f->TimerConnect.isActive();
-        f->TimerConnect.stop(); // the tests drive the port search themselves
+        if (driveSearchByHand)
+            f->TimerConnect.stop();
         f->AskExit = [this](const QString& text) {
             questions.push_back(text);
             return exitAnswer;
@@ -56,6 +57,9 @@ protected:
         return text.str();
     }
 
+    // Without a sensor the tests drive the port search themselves; with one the connection timer
+    // runs as the window started it.
+    bool driveSearchByHand = true;
     QTemporaryDir folder;
     std::unique_ptr<TMainForm> form;
     bool connectTimerWasRunning = false;
@@ -64,27 +68,39 @@ protected:
     int terminations = 0;
 };
 
-// Finds the sensor and waits until its parameters are on screen. The search runs without
-// waiting for its timer; a search that ended Off-Line (a probe answer later than the search's
-// 2 s on a loaded machine) starts again, as "Connetti" would.
-inline bool WaitForSensorParameters(TMainForm& f) {
-    return SpinUntil(
+// Waits until the search under way (started by the window's first showing or by "Connetti") has
+// found the sensor at the ticks of the window's own connection timer and the parameters are on
+// screen. One search must do it: a search that ends Off-Line, or a link lost before the
+// parameters came, fails, with the step and port where it ended.
+inline testing::AssertionResult WaitForSensorParameters(TMainForm& f) {
+    if (!f.TimerConnect.isActive())
+        return testing::AssertionFailure() << "the connection timer is not running";
+    const auto down = [&] { return f.Tables.LinkActive != 1 && f.Search.SearchStep == 0; };
+    if (down())
+        return testing::AssertionFailure() << "no search under way";
+    const bool ended = SpinUntil(
         [&] {
-            if (f.Tables.LinkActive == 0) {
-                if (f.Search.SearchStep == 0)
-                    f.Search.Start();
-                f.TimerConnectTimer();
-            }
-            return f.Tables.LinkActive == 1 && f.Tables.SetupReceived == 0 &&
-                   !f.ParamBoxes[9]->text().isEmpty();
+            return down() || (f.Tables.LinkActive == 1 && f.Tables.SetupReceived == 0 &&
+                              !f.ParamBoxes[9]->text().isEmpty());
         },
         30000);
+    if (!ended)
+        return testing::AssertionFailure()
+               << "no end to the search in 30 s: step " << f.Search.SearchStep << ", port "
+               << f.Comm1.DeviceName() << ", link " << int(f.Tables.LinkActive);
+    if (down())
+        return testing::AssertionFailure()
+               << "the search ended Off-Line (last port tried " << f.Comm1.DeviceName()
+               << ", port index " << f.Search.PortIndex << ")";
+    return testing::AssertionSuccess();
 }
 
 // The main window with a simulated sensor on a link in the test's folder, saved as the port to
-// try first. The window (poller, port) goes before the sensor.
+// try first, and the connection timer running as in the program: the search runs at its own
+// ticks once the window is shown. The window (poller, port) goes before the sensor.
 class MainFormWithSensorTest : public MainFormTest {
 protected:
+    MainFormWithSensorTest() { driveSearchByHand = false; }
     void SetUp() override {
         MainFormTest::SetUp();
         link = (Folder() / "sensor").string();

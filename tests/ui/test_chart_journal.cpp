@@ -142,6 +142,11 @@ TEST_F(ChartJournal, AnUnwritableFolderLeavesTheAcquisitionRunningAndSaysSoOnce)
 class ChartRecovery : public WindowSetTest {
 protected:
     fs::path Recordings() const { return Folder() / "data" / "vextor-config" / "recordings"; }
+    // After DestroyWindows: whether the run left `count` journals unfinished, once their writers
+    // have let go of them (a journal's sync thread closes its file just after its window).
+    bool LeftUnfinished(size_t count) const {
+        return SpinUntil([&] { return UnfinishedJournals(Recordings()).size() == count; }, 10000);
+    }
 };
 
 // A program killed while it records: every sample it had stored comes back.
@@ -209,6 +214,7 @@ TEST_F(ChartRecovery, ARecordingLeftByAClosedProgramReturnsAsRecordedWithANotice
     const QString title = MainForm->ComboBox1.currentText();
     const QDateTime start = QDateTime::fromMSecsSinceEpoch(GraficoForm->SampleTimeMs(0));
     DestroyWindows();
+    ASSERT_TRUE(LeftUnfinished(2));
 
     // The next run has a flow on the output and another full scale.
     CreateWindows();
@@ -240,11 +246,40 @@ TEST_F(ChartRecovery, ARecordingLeftByAClosedProgramReturnsAsRecordedWithANotice
     GraficoForm->SpeedButton3Click();
 }
 
+// The program's own start, as main() runs it: what the last run left unfinished is back in its
+// window, with the notice, without anything else asking for it.
+TEST_F(ChartRecovery, TheStartOfTheProgramBringsBackWhatTheLastRunLeftUnfinished) {
+    CreateWindows();
+    GraficoForm->SpeedButton2Click();
+    DebugForm->SpeedButton2Click();
+    for (int i = 0; i < 65; ++i) {
+        GraficoForm->AddSample(300 + i, 215);
+        if (i < 7)
+            DebugForm->Timer2Timer();
+    }
+    DestroyWindows(); // closed during both acquisitions
+    ASSERT_TRUE(LeftUnfinished(2));
+
+    StartApplication();
+    MainForm->TimerConnect.stop(); // no sensor: no port is probed
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_EQ(GraficoForm->SampleCount(), 65);
+    EXPECT_EQ(GraficoForm->PrimarySample(64), 364);
+    EXPECT_TRUE(GraficoForm->ShowsLoadedRecording());
+    EXPECT_FALSE(GraficoForm->Acquiring());
+    EXPECT_EQ(DebugForm->SampleCount(), 7);
+    EXPECT_TRUE(MainForm->StaticText1.text().startsWith(
+        QStringLiteral("Recuperata una registrazione di 0:01:05 del ")))
+        << MainForm->StaticText1.text().toStdString();
+    EXPECT_TRUE(UnfinishedJournals(Recordings()).empty());
+}
+
 TEST_F(ChartRecovery, TheNoticeIsInTheActiveLanguage) {
     CreateWindows();
     GraficoForm->SpeedButton2Click();
     GraficoForm->AddSample(1, 2);
     DestroyWindows();
+    ASSERT_TRUE(LeftUnfinished(1));
     WriteSettings("[Vextor]\r\nLang=1\r\n"); // English
     CreateWindows();
     MainForm->show();

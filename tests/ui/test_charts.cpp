@@ -308,6 +308,17 @@ TEST_F(ChartWindows, TheCurvesFollowTheOutputTypeAndTheFullScaleAtEveryReplot) {
     ExpectCurve(grafico.AdvGDIPChartView1.Panes[0].Series[0], grafico, true, 1.0);
     ExpectCurve(grafico.AdvGDIPChartView2.Panes[0].Series[0], grafico, false, 0.1);
     ExpectCurve(debugForm.AdvGDIPChartView1.Panes[0].Series[1], debugForm, false, 10.0);
+    // The Y axes start at 0, however far above it the curves run.
+    const auto expectFloorAtZero = [&] {
+        for (TChartView* view : {&grafico.AdvGDIPChartView1, &grafico.AdvGDIPChartView2,
+                                 &debugForm.AdvGDIPChartView1}) {
+            SCOPED_TRACE((view->window()->objectName() + '.' + view->objectName()).toStdString());
+            for (int i = 0; i < view->Panes[0].Series.Count(); ++i)
+                EXPECT_EQ(view->Panes[0].Series[i].Minimum, 0) << "series " << i;
+            EXPECT_EQ(view->DrawnBottom(), 0);
+        }
+    };
+    expectFloorAtZero();
 
     // Switched to velocity after recording: the whole top curve is rescaled at the next Replot,
     // with the title and the full scale of that moment.
@@ -324,6 +335,7 @@ TEST_F(ChartWindows, TheCurvesFollowTheOutputTypeAndTheFullScaleAtEveryReplot) {
     EXPECT_EQ(grafico.AdvGDIPChartView1.Panes[0].Series[0].Maximum, 20);
     EXPECT_EQ(grafico.AdvGDIPChartView1.DrawnTop(), 20);
     EXPECT_EQ(debugForm.AdvGDIPChartView1.Panes[0].Series[1].Maximum, 20);
+    expectFloorAtZero();
     // Recording on: velocity samples join the curve already rescaled.
     Ticks(grafico, 5);
     ExpectCurve(grafico.AdvGDIPChartView1.Panes[0].Series[0], grafico, true, 0.01);

@@ -1,4 +1,8 @@
-// The link statistics window against a poller that is not running.
+// The link statistics window against a poller that is not running, and in the application on
+// the main window's link to the simulated sensor.
+#include "WindowSetFixture.h"
+#include "app/Main.h"
+#include "app/Windows.h"
 #include "diag/Diagnose.h"
 #include "link/Comthread.h"
 #include "runtime/Translation.h"
@@ -106,6 +110,59 @@ TEST_F(DiagnoseWindow, FollowsTheLanguage) {
     Translation().SetLanguage(1);
     EXPECT_EQ(form.Label1.text(), "Frame trasmessi");
     EXPECT_EQ(form.windowTitle(), "DIagnostica seriale");
+}
+
+// The window as the program makes it, refreshed by its own timer from the main window's current
+// poller. The sensor answers the measurement poll with a wrong checksum once: "XOR" shows it
+// within 2 s (a refresh a second), the time-out that follows ends the link, and the counts of the
+// next connection start from 0.
+class DiagnoseLive : public WindowSetTest {};
+
+TEST_F(DiagnoseLive, ABadChecksumShowsInXorAndTheNextConnectionCountsFromZero) {
+    PlugSensor();
+    CreateWindows();
+    TMainForm& f = *MainForm;
+    TDiagnoseForm& d = *DiagnoseForm;
+    f.show(); // the first showing starts the search at the connection timer's ticks
+    d.show();
+    const auto polls = [&] {
+        const TComThread* poller = f.Search.ComThread();
+        return poller != nullptr ? int(poller->LinkCounters.FramesSent) : 0;
+    };
+    ASSERT_TRUE(SpinUntil(
+        [&] { return f.Tables.LinkActive == 1 && polls() >= 6 && d.Edit1.text().toInt() >= 6; },
+        30000));
+    EXPECT_EQ(d.Edit3.text(), "0");
+    EXPECT_EQ(d.Edit5.text(), "0");
+    const int sentBefore = d.Edit1.text().toInt();
+
+    SimFaults bad;
+    bad.BadChecksum = true;
+    bad.OnlyCommands = {0x50};
+    sensor->SetFaults(bad);
+    const TComThread& poller = *f.Search.ComThread();
+    ASSERT_TRUE(SpinUntil([&] { return poller.LinkCounters.ChecksumErrors >= 1; }, 10000));
+    EXPECT_TRUE(SpinUntil([&] { return d.Edit3.text() == "1"; }, 2000))
+        << "XOR shows " << d.Edit3.text().toStdString();
+
+    // The time-out ends the link; the window keeps what it showed last.
+    ASSERT_TRUE(SpinUntil([&] { return f.Tables.LinkActive == 0; }, 10000));
+    EXPECT_EQ(poller.LinkCounters.LinksLost, 1);
+    int refreshes = 0;
+    QObject context;
+    QObject::connect(&d.Timer1, &QTimer::timeout, &context, [&] { ++refreshes; });
+    ASSERT_TRUE(SpinUntil([&] { return refreshes >= 2; }, 10000));
+    EXPECT_EQ(d.Edit3.text(), "1");
+    EXPECT_EQ(d.Edit5.text(), "0");
+
+    // "Connetti": a new poller, and the window counts from 0 again.
+    sensor->SetFaults({});
+    f.SpeedButton9.click();
+    ASSERT_TRUE(
+        SpinUntil([&] { return f.Tables.LinkActive == 1 && d.Edit3.text() == "0"; }, 30000));
+    EXPECT_LT(d.Edit1.text().toInt(), sentBefore);
+    EXPECT_EQ(d.Edit4.text(), "0");
+    EXPECT_EQ(d.Edit5.text(), "0");
 }
 
 } // namespace

@@ -94,6 +94,15 @@ TEST_F(Keypad, OkConvertsClampsStoresAndShowsTheEntryInTheBoxFormat) {
              KeypadCase{"empty whole number", '.', 0x50, -1000, 60000, "", 0, "0"},
              KeypadCase{"whole number beyond 32 bits", '.', 0x50, -1000, 60000, "99999999999",
                         60000, "60000"},
+             // A decimal entry whose scaled value does not fit in 32 bits clamps by its sign.
+             KeypadCase{"decimal just beyond 32 bits", '.', 0x43, 0, 10000, "2147484", 10000,
+                        "10.000"},
+             KeypadCase{"decimal just beyond 32 bits, negative", '.', 0x43, -1000, 60000,
+                        "-2147484", -1000, "-1.000"},
+             KeypadCase{"decimal far beyond 32 bits", ',', 0x44, 0, 60000, "99999999999,5", 60000,
+                        "6,0000"},
+             KeypadCase{"decimal far beyond 32 bits, negative", '.', 0x41, -1000, 60000,
+                        "-99999999999", -1000, "-100.0"},
              KeypadCase{"C removes the last", '.', 0x50, -1000, 60000, "12C", 1, "1"},
              KeypadCase{"C on an empty entry", '.', 0x50, -1000, 60000, "C3", 3, "3"},
              KeypadCase{"minimum above maximum", '.', 0x50, 100, 50, "7", 50, "50"},
@@ -329,7 +338,8 @@ protected:
         CreateWindows();
         ASSERT_NE(KeyBoardForm, nullptr);
         ASSERT_NE(KeyBoardAlphaForm, nullptr);
-        MainForm->TimerConnect.stop();
+        if (!sensor)
+            MainForm->TimerConnect.stop(); // nothing to search for: no port is probed
         MainForm->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
     }

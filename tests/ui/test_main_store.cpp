@@ -6,6 +6,7 @@
 #include "app/Application.h"
 #include "platform/Exception.h"
 #include "platform/Regional.h"
+#include "runtime/Translation.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -281,7 +282,7 @@ protected:
     }
 
     // Shows the window, finds the sensor and waits until its parameters are on screen.
-    bool Connect() {
+    testing::AssertionResult Connect() {
         form->FormShow();
         return WaitForSensorParameters(*form);
     }
@@ -422,45 +423,121 @@ TEST_F(StoreLink, AStoreWithoutAFreshReadBackIsAWritingMistake) {
 }
 
 // "Memorizza dati" right after "Leggi parametri": the 0x10 reply is still on its way when the
-// user clicks. The typed values must reach the EEPROM, or the strip must say the store failed;
-// never "Scrittura OK" with values the user did not type. Two reply delays put the 0x10 reply
-// before and after the point where the verdict's read-back can come.
+// user clicks. It must not replace the typed values: they are what the write carries and what
+// reaches the EEPROM. The sensor keeps the read reply back until the click has been made, and
+// then the read-back (0x11) reply either before the verdict or until after it: one verdict for
+// each order.
+struct ReadRaceCase {
+    const char* what;
+    bool readBackAfterVerdict;
+    const char* verdict;
+};
+
 TEST_F(StoreLink, AReadReplyOnItsWayAtTheClickDoesNotReplaceTheTypedValues) {
     const ScopedRegionalOverride point('.');
     TMainForm& f = *form;
     ASSERT_TRUE(Connect());
     Block expected = SensorSimulator::DefaultParams();
-    for (const int delayMs : {600, 1500}) {
-        SimFaults slowRead;
-        slowRead.ReplyDelayMs = delayMs;
-        slowRead.OnlyCommands = {0x10};
-        sim->SetFaults(slowRead);
-        const std::string full = std::to_string(4000 + delayMs);
-        TypeInto(*f.ParamBoxes[6], full);
+    uint16_t full = 4000;
+    for (const ReadRaceCase& c : {
+             ReadRaceCase{"read-back before the verdict", false, "Scrittura OK"},
+             ReadRaceCase{"read-back after the verdict", true, "Errore di scrittura"},
+         }) {
+        SCOPED_TRACE(c.what);
+        full = static_cast<uint16_t>(full + 500);
+        const std::string typed = std::to_string(full);
+        SimFaults held;
+        held.HoldReplies = true;
+        held.OnlyCommands = {0x10, 0x11};
+        sim->SetFaults(held);
+        TypeInto(*f.ParamBoxes[6], typed);
         ASSERT_TRUE(SpinUntil([&] { return f.SpeedButton8.isEnabled(); }, 5000));
-        const uint64_t reads = sim->RequestCount(0x10);
         f.SpeedButton2.click(); // "Leggi parametri"
-        ASSERT_TRUE(SpinUntil([&] { return sim->RequestCount(0x10) > reads; }, 10000));
-        const int replies = f.Search.ComThread()->LinkCounters.RepliesGood;
-        f.SpeedButton8.click();
-        ASSERT_TRUE(f.TimerMem.isActive()) << delayMs;
-        ASSERT_EQ(f.Search.ComThread()->LinkCounters.RepliesGood, replies)
-            << "the read reply came before the click";
+        ASSERT_TRUE(SpinUntil([&] { return sim->Counters().RepliesHeld == 1; }, 10000));
+        f.SpeedButton8.click(); // "Memorizza dati", the read reply not yet on the line
+        ASSERT_TRUE(f.TimerMem.isActive());
+
+        // The read reply reaches the window now, before the write goes out.
+        SimFaults readBackHeld = held;
+        readBackHeld.OnlyCommands = {0x11};
+        sim->SetFaults(c.readBackAfterVerdict ? readBackHeld : SimFaults{});
+        if (c.readBackAfterVerdict) {
+            ASSERT_TRUE(SpinUntil([&] { return sim->Counters().RepliesHeld == 1; }, 10000));
+        }
         ASSERT_TRUE(WaitForVerdict());
-        expected[6] = static_cast<uint16_t>(4000 + delayMs);
-        const QString verdict = f.StaticText1.text();
-        if (verdict == "Scrittura OK")
-            EXPECT_EQ(sim->EepromParams(), expected) << "reported stored, delay " << delayMs;
-        else
-            EXPECT_EQ(verdict, "Errore di scrittura") << delayMs;
-        // Either way the typed values are what the sensor gets.
-        EXPECT_TRUE(SpinUntil([&] { return sim->EepromParams() == expected; }, 10000))
-            << "typed values lost, delay " << delayMs << ", EEPROM full scale "
-            << sim->EepromParams()[6];
-        EXPECT_EQ(f.ParamBoxes[6]->text(), QString::fromStdString(full));
-        sim->SetFaults({});
+        expected[6] = full;
+        EXPECT_EQ(f.StaticText1.text(), QString::fromUtf8(c.verdict));
+        EXPECT_EQ(sim->EepromParams(), expected)
+            << "typed values lost, EEPROM full scale " << sim->EepromParams()[6];
+        EXPECT_EQ(f.ParamBoxes[6]->text(), QString::fromStdString(typed));
+        if (c.readBackAfterVerdict) {
+            // The late read-back agrees with the store, and the link is still up for it.
+            sim->SetFaults({});
+            EXPECT_TRUE(SpinUntil([&] { return f.Tables.SetupWords[16 + 6] == full; }, 10000));
+        }
+        EXPECT_EQ(f.Tables.LinkActive, 1);
         ASSERT_TRUE(SpinUntil([&] { return !f.TimerMem1.isActive(); }, 10000));
     }
+}
+
+// The verdict looks at all sixteen slots of the read-back, signed where the slot is signed, and
+// is worded in the active language. For a difference in one slot alone the store is lost and
+// the sensor's EEPROM holds the stored values but for that slot, so the read-back shows it.
+struct VerdictCase {
+    const char* what;
+    int language;      // 1 Italian, 2 English
+    int differingSlot; // -1: the read-back agrees
+    const char* verdict;
+    QColor colour;
+};
+
+TEST_F(StoreLink, TheVerdictComparesEverySlotAndSpeaksTheActiveLanguage) {
+    const ScopedRegionalOverride point('.');
+    TMainForm& f = *form;
+    Block sensor = SensorSimulator::DefaultParams();
+    sensor[0] = 0xFC18; // -1000 in the signed slot 0
+    sensor[15] = 1200;
+    SetSensorParams(sensor);
+    ASSERT_TRUE(Connect());
+    ASSERT_EQ(f.Tables.SetupWords[0], -1000);
+    uint16_t full = 2000;
+    for (const VerdictCase& c : {
+             VerdictCase{"agreeing, a negative slot 0", 1, -1, "Scrittura OK", VextorColors::Lime},
+             VerdictCase{"agreeing, in English", 2, -1, "Write OK", VextorColors::Lime},
+             VerdictCase{"slot 0 alone differs", 1, 0, "Errore di scrittura", VextorColors::Red},
+             VerdictCase{"slot 0 alone differs, in English", 2, 0, "Writing mistake",
+                         VextorColors::Red},
+             VerdictCase{"slot 15 alone differs", 1, 15, "Errore di scrittura", VextorColors::Red},
+             VerdictCase{"slot 15 alone differs, in English", 2, 15, "Writing mistake",
+                         VextorColors::Red},
+         }) {
+        SCOPED_TRACE(c.what);
+        Translation().SetLanguage(c.language);
+        full = static_cast<uint16_t>(full + 100);
+        Block stored = sim->WorkingParams();
+        stored[6] = full;
+        SimFaults faults;
+        if (c.differingSlot >= 0) {
+            Block eeprom = stored;
+            const auto slot = static_cast<size_t>(c.differingSlot);
+            eeprom[slot] = static_cast<uint16_t>(eeprom[slot] + 1); // -999 in slot 0
+            sim->SetEepromParams(eeprom);
+            faults.StoreLost = true;
+        }
+        sim->SetFaults(faults);
+        TypeInto(*f.ParamBoxes[6], std::to_string(full));
+        ASSERT_TRUE(ClickStore());
+        ASSERT_TRUE(WaitForVerdict());
+        EXPECT_EQ(sim->WorkingParams(), stored);
+        EXPECT_EQ(f.StaticText1.text(), QString::fromUtf8(c.verdict));
+        EXPECT_EQ(f.StaticText1.palette().color(QPalette::Window).name(), c.colour.name());
+        if (c.differingSlot < 0) {
+            EXPECT_EQ(sim->EepromParams(), stored);
+            EXPECT_EQ(f.Tables.SetupWords[16], -1000);
+        }
+    }
+    sim->SetFaults({});
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(StoreLink, InvalidValuesInHiddenBoxesDoNotBlockTheStore) {
@@ -599,7 +676,6 @@ TEST_F(StoreLink, ChiudiWithYesEndsTheApplicationCleanlyWithTheLinkUp) {
     // The window as the program makes it: its own exit question and end of the loop.
     form.reset();
     form = std::make_unique<TMainForm>();
-    form->TimerConnect.stop();
     TMainForm& f = *form;
     f.show();
     ASSERT_TRUE(Connect());

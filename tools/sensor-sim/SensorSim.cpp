@@ -235,6 +235,7 @@ struct OutEntry {
     Clock::time_point due;
     size_t written = 0;
     size_t piece = 0;
+    uint8_t command = 0; // the request it answers (replies and their noise)
 };
 
 std::vector<size_t> Cuts(size_t length, ReplySplit split) {
@@ -280,6 +281,9 @@ struct SensorSimulator::Impl {
     void Feed(const uint8_t* data, size_t n, Clock::time_point now);
     void HandleRequest(const uint8_t* frame, int length, Clock::time_point now);
     void Queue(OutEntry entry);
+    void Hold(OutEntry entry);
+    void ReleaseHeld(Clock::time_point now);
+    void DropHeld();
     void Pump(Clock::time_point now);
     void MaybeQueueSample(Clock::time_point now);
     void Note(const std::string& text) const {
@@ -321,6 +325,7 @@ struct SensorSimulator::Impl {
     std::vector<uint8_t> rx;
     Clock::time_point lastRx{};
     std::deque<OutEntry> out;
+    std::deque<OutEntry> held; // replies (and their noise) kept back by HoldReplies
     size_t queuedBytes = 0;
     bool outBlocked = false;        // the master refused bytes: wait until it is writable
     bool clientOpen = false;        // the PC side has the slave open (as far as the events tell)
@@ -427,6 +432,7 @@ void SensorSimulator::Impl::DoUnplug() {
     Note("unplugged " + pty.path);
     rx.clear();
     out.clear();
+    DropHeld();
     queuedBytes = 0;
     outBlocked = false;
     clientOpen = false;
@@ -489,10 +495,12 @@ void SensorSimulator::Impl::Run() {
         }
         if (hangup) { // nobody on the line: what waits for it is lost
             out.clear();
+            DropHeld();
             queuedBytes = 0;
             outBlocked = false;
         }
         const auto now = Clock::now();
+        ReleaseHeld(now);
         MaybeQueueSample(now);
         Pump(now);
     }
@@ -560,6 +568,7 @@ void SensorSimulator::Impl::AfterClose() {
         drained.insert(drained.end(), scrap, scrap + n);
     rx.clear();
     out.clear();
+    DropHeld();
     queuedBytes = 0;
     outBlocked = false;
     // Bytes written just before the close may still be on their way to the master.
@@ -722,6 +731,14 @@ void SensorSimulator::Impl::HandleRequest(const uint8_t* frame, int length, Cloc
         return;
     }
     const auto due = now + std::chrono::milliseconds(hit ? std::max(0, fx.ReplyDelayMs) : 0);
+    const bool hold = hit && fx.HoldReplies;
+    auto send = [&](OutEntry entry) {
+        entry.command = command;
+        if (hold)
+            Hold(std::move(entry));
+        else
+            Queue(std::move(entry));
+    };
     if (hit && fx.EchoRequest)
         Queue({OutEntry::Kind::Extra,
                std::vector<uint8_t>(frame, frame + length),
@@ -738,12 +755,73 @@ void SensorSimulator::Impl::HandleRequest(const uint8_t* frame, int length, Cloc
             while (b == SensorFrame::StartByte);
         }
         const size_t size = noise.size();
-        Queue({OutEntry::Kind::Extra, std::move(noise), {size}, {}, due});
+        send({OutEntry::Kind::Extra, std::move(noise), {size}, {}, due});
     }
-    Note(note + " -> tx " + Hex(reply.data(), reply.size()));
+    Note(note + (hold ? " -> held " : " -> tx ") + Hex(reply.data(), reply.size()));
     const size_t size = reply.size();
-    Queue({OutEntry::Kind::Reply, std::move(reply), Cuts(size, hit ? fx.Split : ReplySplit::Whole),
-           std::chrono::milliseconds(std::max(0, fx.SplitGapMs)), due});
+    send({OutEntry::Kind::Reply, std::move(reply), Cuts(size, hit ? fx.Split : ReplySplit::Whole),
+          std::chrono::milliseconds(std::max(0, fx.SplitGapMs)), due});
+}
+
+void SensorSimulator::Impl::Hold(OutEntry entry) {
+    if (entry.kind == OutEntry::Kind::Reply) {
+        {
+            std::lock_guard lock(mu);
+            ++counters.RepliesHeld;
+        }
+        cv.notify_all();
+    }
+    held.push_back(std::move(entry));
+}
+
+// The replies whose command is no longer held leave now, in the order they were made.
+void SensorSimulator::Impl::ReleaseHeld(Clock::time_point now) {
+    if (held.empty())
+        return;
+    SimFaults fx;
+    {
+        std::lock_guard lock(mu);
+        fx = faults;
+    }
+    auto stillHeld = [&](uint8_t command) {
+        return fx.HoldReplies &&
+               (fx.OnlyCommands.empty() || std::find(fx.OnlyCommands.begin(), fx.OnlyCommands.end(),
+                                                     command) != fx.OnlyCommands.end());
+    };
+    uint64_t released = 0;
+    for (auto it = held.begin(); it != held.end();) {
+        if (stillHeld(it->command)) {
+            ++it;
+            continue;
+        }
+        OutEntry entry = std::move(*it);
+        it = held.erase(it);
+        entry.due = std::max(entry.due, now);
+        if (entry.kind == OutEntry::Kind::Reply) {
+            ++released;
+            Note("released " + Hex(entry.bytes.data(), entry.bytes.size()));
+        }
+        Queue(std::move(entry));
+    }
+    if (released > 0) {
+        {
+            std::lock_guard lock(mu);
+            counters.RepliesHeld -= released;
+        }
+        cv.notify_all();
+    }
+}
+
+// The line forgets the replies it kept back, as it forgets those in flight.
+void SensorSimulator::Impl::DropHeld() {
+    if (held.empty())
+        return;
+    held.clear();
+    {
+        std::lock_guard lock(mu);
+        counters.RepliesHeld = 0;
+    }
+    cv.notify_all();
 }
 
 void SensorSimulator::Impl::Queue(OutEntry entry) {

@@ -10,8 +10,8 @@
 // Requests are cut by count (6 bytes, 38 for 0x20 and 0x25), a frame with a wrong checksum is
 // ignored and scanning resumes at the next 0x02; a partial request left alone for 250 ms is
 // dropped. The slave starts raw at 38400 8N1 (no echo, no CR/NL or XON/XOFF handling). Faults
-// (silence, bad checksums, noise, split or delayed replies, echo, a store that does not reach the
-// EEPROM, unplugging) can be switched at any time. Every public member is thread-safe.
+// (silence, bad checksums, noise, split, delayed or held replies, echo, a store that does not
+// reach the EEPROM, unplugging) can be switched at any time. Every public member is thread-safe.
 //
 // The PC side may close and re-open the port as often as it likes. At its last close the line
 // forgets what was in flight (partial requests, pending and unread replies) and the exclusive
@@ -43,6 +43,10 @@ struct SimFaults {
     int ReplyDelayMs = 0;     // a reply leaves this long after its request has arrived
     bool EchoRequest = false; // the request comes back on the line before its reply
     bool StoreLost = false;   // 0x90 is acknowledged but the EEPROM is left unchanged
+    // Replies are kept back, not written, while this is set. Clearing it (or taking a command out
+    // of OnlyCommands) lets the replies kept back leave at once, in their order; the request was
+    // executed when it arrived. A test decides with it exactly when a reply reaches the PC.
+    bool HoldReplies = false;
     std::vector<uint8_t> OnlyCommands;
 };
 
@@ -50,6 +54,7 @@ struct SimCounters {
     std::array<uint64_t, 256> Requests{}; // good request frames received, by command byte
     uint64_t BadRequests = 0;       // complete frames from a 0x02 with a wrong checksum (ignored)
     uint64_t RepliesSent = 0;       // replies and acknowledgements written completely
+    uint64_t RepliesHeld = 0;       // replies kept back by HoldReplies at this moment
     uint64_t SamplesSent = 0;       // unsolicited 0x70 frames written completely
     uint64_t ClientOpens = 0;       // opens of the slave device by the PC side
     uint64_t ClientCloses = 0;      // closes of the slave device by the PC side

@@ -227,6 +227,61 @@ TEST_F(SensorSimTest, FaultsCanBeLimitedToSomeCommands) {
     EXPECT_EQ(Exchange(Request(0x80), 6), Ack(0x80));
 }
 
+// A held reply is kept back until the test lets it go; the request has taken effect meanwhile,
+// and the commands that are not held are answered as usual.
+TEST_F(SensorSimTest, AHeldReplyLeavesWhenItIsReleased) {
+    SimFaults hold;
+    hold.HoldReplies = true;
+    hold.OnlyCommands = {0x20};
+    sim.SetFaults(hold);
+    client.Send(Request(0x20, Awkward));
+    ASSERT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 1; }, Deadline));
+    EXPECT_EQ(sim.WorkingParams(), Awkward);
+    // Not on the line: the next thing read is the reply to a command that is not held.
+    EXPECT_EQ(Exchange(Request(0x15), 38), Reply(0x15, SensorSimulator::DefaultInfo()));
+    EXPECT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesSent == 1; }, Deadline));
+    EXPECT_EQ(sim.Counters().RepliesHeld, 1u);
+
+    // Taking the command out of the held ones releases its reply at once.
+    SimFaults other = hold;
+    other.OnlyCommands = {0x10};
+    sim.SetFaults(other);
+    EXPECT_EQ(client.Read(6), Ack(0x20));
+    EXPECT_TRUE(sim.WaitFor(
+        [](const SimCounters& c) { return c.RepliesHeld == 0 && c.RepliesSent == 2; }, Deadline));
+
+    // Two held replies leave in their order when the switch goes off.
+    client.Send(Request(0x10));
+    ASSERT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 1; }, Deadline));
+    SimFaults both = hold;
+    both.OnlyCommands = {0x10, 0x20};
+    sim.SetFaults(both);
+    client.Send(Request(0x20, SensorSimulator::DefaultParams()));
+    ASSERT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 2; }, Deadline));
+    sim.SetFaults({});
+    Bytes expected = Reply(0x10, Awkward);
+    const Bytes ack = Ack(0x20);
+    expected.insert(expected.end(), ack.begin(), ack.end());
+    EXPECT_EQ(client.Read(expected.size()), expected);
+    EXPECT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 0; }, Deadline));
+}
+
+// The line forgets a held reply at the PC's last close, as it forgets any reply in flight.
+TEST_F(SensorSimTest, AHeldReplyIsForgottenWhenThePortCloses) {
+    SimFaults hold;
+    hold.HoldReplies = true;
+    sim.SetFaults(hold);
+    client.Send(Request(0x10));
+    ASSERT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 1; }, Deadline));
+    client.Close();
+    ASSERT_TRUE(sim.WaitFor([](const SimCounters& c) { return c.RepliesHeld == 0; }, Deadline));
+    sim.SetFaults({});
+    Client again(sim.SlavePath());
+    ASSERT_TRUE(again.Ok());
+    again.Send(Request(0x15));
+    EXPECT_EQ(again.Read(38), Reply(0x15, SensorSimulator::DefaultInfo()));
+}
+
 TEST_F(SensorSimTest, ReplyFaultsStillDeliverTheReplyBytes) {
     const Bytes request = Request(0x10);
     const Bytes reply = Reply(0x10, SensorSimulator::DefaultParams());

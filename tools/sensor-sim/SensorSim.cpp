@@ -716,9 +716,7 @@ void SensorSimulator::Impl::HandleRequest(const uint8_t* frame, int length, Cloc
     }
     cv.notify_all();
 
-    const bool hit =
-        fx.OnlyCommands.empty() ||
-        std::find(fx.OnlyCommands.begin(), fx.OnlyCommands.end(), command) != fx.OnlyCommands.end();
+    const bool hit = fx.AppliesTo(command);
     std::string note = "rx " + Hex(frame, static_cast<size_t>(length));
     if (command == SensorFrame::CmdStoreEeprom && !stored)
         note += " (store lost)";
@@ -783,11 +781,7 @@ void SensorSimulator::Impl::ReleaseHeld(Clock::time_point now) {
         std::lock_guard lock(mu);
         fx = faults;
     }
-    auto stillHeld = [&](uint8_t command) {
-        return fx.HoldReplies &&
-               (fx.OnlyCommands.empty() || std::find(fx.OnlyCommands.begin(), fx.OnlyCommands.end(),
-                                                     command) != fx.OnlyCommands.end());
-    };
+    auto stillHeld = [&](uint8_t command) { return fx.HoldReplies && fx.AppliesTo(command); };
     uint64_t released = 0;
     for (auto it = held.begin(); it != held.end();) {
         if (stillHeld(it->command)) {

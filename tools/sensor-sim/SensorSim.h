@@ -16,6 +16,7 @@
 // The PC side may close and re-open the port as often as it likes. At its last close the line
 // forgets what was in flight (partial requests, pending and unread replies) and the exclusive
 // mode (TIOCEXCL) the PC had set, as a real port does. The simulator takes no flock.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -48,6 +49,12 @@ struct SimFaults {
     // executed when it arrived. A test decides with it exactly when a reply reaches the PC.
     bool HoldReplies = false;
     std::vector<uint8_t> OnlyCommands;
+
+    // Whether the reply faults apply to the replies of this command.
+    bool AppliesTo(uint8_t command) const {
+        return OnlyCommands.empty() ||
+               std::find(OnlyCommands.begin(), OnlyCommands.end(), command) != OnlyCommands.end();
+    }
 };
 
 struct SimCounters {
